@@ -1,0 +1,45 @@
+// Start-up shared by every form of the program.
+#include "app/startup.h"
+
+#include "app/privileges.h"
+#include "common/app_state.h"
+#include "discovery/network.h"
+#include "hwaddr/hardware_address.h"
+
+StartupOutcome start_up()
+{
+    if (start_network() == 1) return {StartupStep::network, last_network_error()};
+    app_state.request_endpoint = open_udp_endpoint(kDhcpServerPort);
+    if (app_state.request_endpoint == kNoEndpoint) return {StartupStep::request_endpoint, last_network_error()};
+    app_state.reply_endpoint = open_udp_endpoint(kDhcpClientPort);
+    if (app_state.reply_endpoint == kNoEndpoint) return {StartupStep::reply_endpoint, last_network_error()};
+    // Untrusted bytes are read from here on: nothing more needs a privilege.
+    drop_privileges();
+    find_hardware_address();
+    return {};
+}
+
+std::string startup_failure_message(const StartupOutcome& outcome, const char* program_path)
+{
+    const std::string reason = network_error_text(outcome.error_code);
+    switch (outcome.failed_step) {
+    case StartupStep::none:
+        return {};
+    case StartupStep::network:
+        return "cannot start the socket library: " + reason;
+    case StartupStep::request_endpoint:
+    case StartupStep::reply_endpoint:
+        break;
+    }
+    const int port = outcome.failed_step == StartupStep::request_endpoint ? kDhcpServerPort : kDhcpClientPort;
+    std::string message = "cannot bind UDP port " + std::to_string(port) + ": " + reason + "; ";
+    if (is_permission_error(outcome.error_code))
+        message += privileged_port_hint(program_path);
+    else if (is_address_in_use(outcome.error_code))
+        message += port == kDhcpClientPort
+                       ? "another program holds it, commonly a DHCP client running on this host; stop it first"
+                       : "another program holds it, commonly a DHCP server or relay running on this host; stop it first";
+    else
+        message += "check the host's network setup";
+    return message;
+}
