@@ -1,0 +1,36 @@
+// Interface rows as a source delivers them, and the one rule that picks the host's address from them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/app_state.h"
+
+// MIB-II ifType values that the row sources report.
+inline constexpr std::int32_t kIfTypeOther = 1;
+inline constexpr std::int32_t kIfTypeEthernetCsmacd = 6;
+inline constexpr std::int32_t kIfTypeSoftwareLoopback = 24;
+
+// One row of the interface table: its type and its physical address as the source holds it.
+// data may be null (the source has no address for the row); only length bytes at data exist.
+struct InterfaceRow {
+    std::int32_t type = 0;
+    const std::uint8_t* data = nullptr;
+    std::size_t length = 0;
+};
+
+// True when the row names an Ethernet address the program may send as its own.
+bool row_qualifies(const InterfaceRow& row);
+
+// Copies the row's first six bytes into address when the row qualifies; otherwise leaves it.
+void take_interface_row(const InterfaceRow& row, HardwareAddress& address);
+
+// Runs take_interface_row over rows in order, so the last qualifying row wins.
+void select_hardware_address(const InterfaceRow* rows, std::size_t count, HardwareAddress& address);
+
+using InterfaceRowVisitor = void (*)(const InterfaceRow& row, void* context);
+
+// The platform's interface table, one row at a time in the table's order (interface index order).
+// A row's bytes are valid only during its visit. Returns false when the table could not be read;
+// rows visited before a failure stay visited.
+bool read_interface_rows(InterfaceRowVisitor visit, void* context);

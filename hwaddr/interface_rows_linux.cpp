@@ -1,0 +1,216 @@
+// Linux implementation of the interface rows: the kernel's link table through an rtnetlink dump.
+//
+// Netlink rather than getifaddrs(AF_PACKET): both read the same RTM_GETLINK dump, whose order is the
+// kernel's walk of its device table (hash buckets before 6.x, not index order), so either way the rows
+// are sorted by index here. Netlink hands over the index, the ARPHRD type and the address with its
+// real length directly, while getifaddrs squeezes the address into sockaddr_ll's eight bytes.
+#include "hwaddr/interface_rows_linux.h"
+
+#include <linux/if_arp.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "hwaddr/interface_rows.h"
+
+namespace {
+
+// Wire sizes of the kernel's records; fields are read at these offsets, never through the structs.
+constexpr std::size_t kMessageHeaderSize = 16;  // u32 len, u16 type, u16 flags, u32 seq, u32 pid
+constexpr std::size_t kLinkInfoSize = 16;       // u8 family, u8 pad, u16 type, i32 index, u32 flags, u32 change
+constexpr std::size_t kAttributeHeaderSize = 4;  // u16 len, u16 type
+static_assert(sizeof(nlmsghdr) == kMessageHeaderSize);
+static_assert(sizeof(ifinfomsg) == kLinkInfoSize);
+static_assert(sizeof(rtattr) == kAttributeHeaderSize);
+
+// A dump repeated this often and still interrupted by table changes is given up.
+constexpr int kDumpAttempts = 3;
+
+// Netlink fields are in host byte order.
+std::uint16_t read_u16(const std::uint8_t* p)
+{
+    std::uint16_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+std::uint32_t read_u32(const std::uint8_t* p)
+{
+    std::uint32_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+std::size_t align4(std::size_t n)
+{
+    return (n + 3) & ~std::size_t{3};
+}
+
+// Decodes the attributes of one link message; false when one does not fit its message.
+bool decode_link_attributes(const std::uint8_t* p, std::size_t length, LinkRecord& link)
+{
+    std::size_t offset = 0;
+    while (length - offset >= kAttributeHeaderSize) {
+        const std::size_t attribute_length = read_u16(p + offset);
+        const std::uint16_t type = read_u16(p + offset + 2) & NLA_TYPE_MASK;
+        if (attribute_length < kAttributeHeaderSize || attribute_length > length - offset) return false;
+        if (type == IFLA_ADDRESS) {
+            link.has_address = true;
+            link.address.assign(p + offset + kAttributeHeaderSize, p + offset + attribute_length);
+        }
+        offset += std::min(align4(attribute_length), length - offset);
+    }
+    return true;
+}
+
+LinkDumpStatus decode_link_message(const std::uint8_t* p, std::size_t length, std::vector<LinkRecord>& links)
+{
+    if (length < kMessageHeaderSize + kLinkInfoSize) return LinkDumpStatus::failed;
+    const std::uint8_t* info = p + kMessageHeaderSize;
+    LinkRecord link;
+    link.hardware_type = read_u16(info + 2);
+    link.index = static_cast<std::int32_t>(read_u32(info + 4));
+    const std::size_t attributes = kMessageHeaderSize + align4(kLinkInfoSize);
+    if (!decode_link_attributes(p + attributes, length - attributes, link)) return LinkDumpStatus::failed;
+    links.push_back(std::move(link));
+    return LinkDumpStatus::more;
+}
+
+// Sends the dump request; the sequence number it carries comes back in every answer.
+bool request_link_dump(int fd, std::uint32_t sequence)
+{
+    std::uint8_t request[kMessageHeaderSize + kLinkInfoSize] = {};
+    const std::uint32_t length = sizeof request;
+    const std::uint16_t type = RTM_GETLINK;
+    const std::uint16_t flags = NLM_F_REQUEST | NLM_F_DUMP;
+    std::memcpy(request, &length, 4);
+    std::memcpy(request + 4, &type, 2);
+    std::memcpy(request + 6, &flags, 2);
+    std::memcpy(request + 8, &sequence, 4);
+    request[kMessageHeaderSize] = AF_UNSPEC;  // every link of every family
+
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    return sendto(fd, request, sizeof request, 0, reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel) ==
+           static_cast<ssize_t>(sizeof request);
+}
+
+// Reads one datagram of the answer whole, however long it is; false on an error.
+bool receive_dump_part(int fd, std::vector<std::uint8_t>& buffer, std::size_t& length)
+{
+    for (;;) {
+        sockaddr_nl sender{};
+        iovec part{buffer.data(), buffer.size()};
+        msghdr message{};
+        message.msg_name = &sender;
+        message.msg_namelen = sizeof sender;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        const ssize_t received = recvmsg(fd, &message, MSG_PEEK | MSG_TRUNC);
+        if (received < 0 && errno == EINTR) continue;
+        if (received < 0) return false;
+        if (static_cast<std::size_t>(received) > buffer.size()) {
+            buffer.resize(static_cast<std::size_t>(received));
+            continue;
+        }
+        if (recv(fd, buffer.data(), buffer.size(), 0) != received) return false;
+        // Only the kernel speaks for the link table.
+        if (message.msg_namelen < sizeof sender || sender.nl_pid != 0) {
+            length = 0;
+            return true;
+        }
+        length = static_cast<std::size_t>(received);
+        return true;
+    }
+}
+
+LinkDumpStatus dump_links_once(int fd, std::uint32_t sequence, std::vector<LinkRecord>& links)
+{
+    links.clear();
+    if (!request_link_dump(fd, sequence)) return LinkDumpStatus::failed;
+    std::vector<std::uint8_t> buffer(32768);
+    bool interrupted = false;
+    for (;;) {
+        std::size_t length = 0;
+        if (!receive_dump_part(fd, buffer, length)) return LinkDumpStatus::failed;
+        switch (decode_link_messages(buffer.data(), length, sequence, links)) {
+        case LinkDumpStatus::more: break;
+        case LinkDumpStatus::interrupted: interrupted = true; break;
+        case LinkDumpStatus::done: return interrupted ? LinkDumpStatus::interrupted : LinkDumpStatus::done;
+        case LinkDumpStatus::failed: return LinkDumpStatus::failed;
+        }
+    }
+}
+
+bool dump_links(std::vector<LinkRecord>& links)
+{
+    const int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    if (fd < 0) return false;
+    // The kernel answers at once; a wait this long means something is wrong, not slow.
+    timeval timeout{2, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    LinkDumpStatus status = LinkDumpStatus::failed;
+    for (std::uint32_t attempt = 1; attempt <= kDumpAttempts; ++attempt) {
+        status = dump_links_once(fd, attempt, links);
+        if (status != LinkDumpStatus::interrupted) break;
+    }
+    close(fd);
+    return status == LinkDumpStatus::done;
+}
+
+}  // namespace
+
+LinkDumpStatus decode_link_messages(const std::uint8_t* data, std::size_t length, std::uint32_t sequence,
+                                    std::vector<LinkRecord>& links)
+{
+    LinkDumpStatus status = LinkDumpStatus::more;
+    std::size_t offset = 0;
+    while (offset < length) {
+        if (length - offset < kMessageHeaderSize) return LinkDumpStatus::failed;
+        const std::uint8_t* p = data + offset;
+        const std::size_t message_length = read_u32(p);
+        const std::uint16_t type = read_u16(p + 4);
+        const std::uint16_t flags = read_u16(p + 6);
+        if (message_length < kMessageHeaderSize || message_length > length - offset) return LinkDumpStatus::failed;
+        offset += std::min(align4(message_length), length - offset);
+        if (read_u32(p + 8) != sequence) continue;
+        if (flags & NLM_F_DUMP_INTR) status = LinkDumpStatus::interrupted;
+        if (type == NLMSG_DONE) return status == LinkDumpStatus::interrupted ? status : LinkDumpStatus::done;
+        if (type == NLMSG_ERROR) return LinkDumpStatus::failed;
+        if (type != RTM_NEWLINK) continue;
+        if (decode_link_message(p, message_length, links) == LinkDumpStatus::failed) return LinkDumpStatus::failed;
+    }
+    return status;
+}
+
+std::int32_t interface_type_of(std::uint16_t hardware_type)
+{
+    switch (hardware_type) {
+    case ARPHRD_ETHER: return kIfTypeEthernetCsmacd;
+    case ARPHRD_LOOPBACK: return kIfTypeSoftwareLoopback;
+    default: return kIfTypeOther;
+    }
+}
+
+bool read_interface_rows(InterfaceRowVisitor visit, void* context)
+{
+    std::vector<LinkRecord> links;
+    if (!dump_links(links)) return false;
+    // The MIB-II table is ordered by interface index; the dump need not be.
+    std::stable_sort(links.begin(), links.end(),
+                     [](const LinkRecord& a, const LinkRecord& b) { return a.index < b.index; });
+    for (const LinkRecord& link : links) {
+        InterfaceRow row;
+        row.type = interface_type_of(link.hardware_type);
+        row.data = link.has_address ? link.address.data() : nullptr;
+        row.length = link.address.size();
+        visit(row, context);
+    }
+    return true;
+}

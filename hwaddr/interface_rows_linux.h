@@ -1,0 +1,25 @@
+// Linux: the decoder of the kernel's link dump, shared by the row source and its tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// One link from an RTM_NEWLINK message: its index, ARPHRD type and hardware address as reported.
+struct LinkRecord {
+    std::int32_t index = 0;
+    std::uint16_t hardware_type = 0;
+    bool has_address = false;
+    std::vector<std::uint8_t> address;
+};
+
+enum class LinkDumpStatus { more, done, interrupted, failed };
+
+// Decodes one datagram of a link dump answering the request numbered sequence, appending its links.
+// Messages for other requests are passed over. Any length that does not fit, or an error message,
+// gives failed; interrupted means the kernel's table changed under the dump and it must be repeated.
+LinkDumpStatus decode_link_messages(const std::uint8_t* data, std::size_t length, std::uint32_t sequence,
+                                    std::vector<LinkRecord>& links);
+
+// The MIB-II ifType that a link of this ARPHRD type stands for.
+std::int32_t interface_type_of(std::uint16_t hardware_type);

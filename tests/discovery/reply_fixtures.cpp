@@ -1,0 +1,68 @@
+// Helpers shared by the reply, raw log and receiver loop tests.
+#include "reply_fixtures.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+
+#include "discovery/network.h"
+
+Bytes make_reply(const Ipv4Address& offered, const Ipv4Address& relay, std::initializer_list<std::uint8_t> options,
+                 std::uint8_t fill)
+{
+    Bytes reply(kDhcpMessageSize, fill);
+    for (std::size_t k = 0; k < 240; ++k) reply[k] = 0;
+    reply[0] = 2;  // BOOTREPLY, for the look of it: nothing reads it
+    for (std::size_t k = 0; k < 4; ++k) {
+        reply[16 + k] = offered[k];
+        reply[24 + k] = relay[k];
+    }
+    reply[236] = 0x63;
+    reply[237] = 0x82;
+    reply[238] = 0x53;
+    reply[239] = 0x63;
+    std::size_t at = 240;
+    for (const std::uint8_t byte : options) reply[at++] = byte;
+    return reply;
+}
+
+ReplyBuffer reply_buffer_of(const Bytes& bytes)
+{
+    ReplyBuffer buffer{};
+    for (std::size_t k = 0; k < buffer.size() && k < bytes.size(); ++k) buffer[k] = bytes[k];
+    return buffer;
+}
+
+Endpoint open_free_endpoint(std::uint16_t& port)
+{
+    for (std::uint16_t candidate = 47500; candidate < 47900; ++candidate) {
+        const Endpoint endpoint = open_udp_endpoint(candidate);
+        if (endpoint != kNoEndpoint) {
+            port = candidate;
+            return endpoint;
+        }
+    }
+    return kNoEndpoint;
+}
+
+ScratchFolder::ScratchFolder()
+{
+    static std::atomic<int> serial{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path = std::filesystem::temp_directory_path() /
+           ("orvane-test-" + std::to_string(stamp) + "-" + std::to_string(serial.fetch_add(1)));
+    std::filesystem::create_directories(path);
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+Bytes read_file(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

@@ -1,0 +1,35 @@
+// Helpers shared by the reply, raw log and receiver loop tests: replies as bytes, loopback
+// endpoints on unprivileged ports, and a scratch folder for LogFile.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "common/app_state.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A 548-byte BOOTP reply: yiaddr, giaddr, the magic cookie, then options from offset 240.
+// Bytes behind the given options are fill.
+Bytes make_reply(const Ipv4Address& offered, const Ipv4Address& relay, std::initializer_list<std::uint8_t> options,
+                 std::uint8_t fill = 0);
+// The same as a ReplyBuffer.
+ReplyBuffer reply_buffer_of(const Bytes& bytes);
+
+// Binds a free unprivileged loopback-reachable UDP port.
+Endpoint open_free_endpoint(std::uint16_t& port);
+
+// A fresh empty folder under the system's temporary folder, removed by the destructor.
+struct ScratchFolder {
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    std::filesystem::path path;
+};
+
+// The file's bytes; empty when it does not exist.
+Bytes read_file(const std::filesystem::path& path);
