@@ -20,7 +20,8 @@ int commanded_control(std::uintptr_t wparam)
 
 void send_request_and_count()
 {
-    app_state.sent_count += 1;
+    // Wraps instead of overflowing after 2^31 requests; the count is shown unsigned anyway.
+    app_state.sent_count = static_cast<std::int32_t>(static_cast<std::uint32_t>(app_state.sent_count) + 1u);
     shell_show_number(IDC_SENT, static_cast<std::uint32_t>(app_state.sent_count));
     send_discovery(app_state.request_endpoint);
 }

@@ -49,7 +49,8 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        return app.exit(error);
+        // CLI11 prints the help or the complaint; a refused command line ends with the usual 2.
+        return app.exit(error) == 0 ? 0 : 2;
     }
     return -1;
 }

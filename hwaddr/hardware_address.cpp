@@ -3,12 +3,17 @@
 
 #include "hwaddr/interface_rows.h"
 
+namespace {
+
+void take_row_into(const InterfaceRow& row, void* address)
+{
+    take_interface_row(row, *static_cast<HardwareAddress*>(address));
+}
+
+}  // namespace
+
 void find_hardware_address()
 {
     // Rows go straight into app_state, so a table that breaks off keeps the last address found.
-    read_interface_rows(
-        [](const InterfaceRow& row, void* context) {
-            take_interface_row(row, *static_cast<HardwareAddress*>(context));
-        },
-        &app_state.hardware_address);
+    read_interface_rows(take_row_into, &app_state.hardware_address);
 }

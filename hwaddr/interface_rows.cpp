@@ -8,8 +8,6 @@ namespace {
 // Placeholder adapters (such as dial-up ones) report an address that begins D, E, S, T and a zero byte.
 constexpr std::uint8_t kPlaceholderPrefix[5] = {0x44, 0x45, 0x53, 0x54, 0x00};
 
-}  // namespace
-
 bool row_qualifies(const InterfaceRow& row)
 {
     if (row.type != kIfTypeEthernetCsmacd) return false;
@@ -19,6 +17,8 @@ bool row_qualifies(const InterfaceRow& row)
     if (std::equal(std::begin(kPlaceholderPrefix), std::end(kPlaceholderPrefix), row.data)) return false;
     return !std::all_of(row.data, row.data + sizeof(HardwareAddress), [](std::uint8_t b) { return b == 0; });
 }
+
+}  // namespace
 
 void take_interface_row(const InterfaceRow& row, HardwareAddress& address)
 {

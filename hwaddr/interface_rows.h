@@ -19,10 +19,8 @@ struct InterfaceRow {
     std::size_t length = 0;
 };
 
-// True when the row names an Ethernet address the program may send as its own.
-bool row_qualifies(const InterfaceRow& row);
-
-// Copies the row's first six bytes into address when the row qualifies; otherwise leaves it.
+// Copies the row's first six bytes into address when the row qualifies: type 6, address data present,
+// at least six bytes, not beginning 44 45 53 54 00 and not six zero bytes. Otherwise leaves it.
 void take_interface_row(const InterfaceRow& row, HardwareAddress& address);
 
 // Runs take_interface_row over rows in order, so the last qualifying row wins.
@@ -31,6 +29,6 @@ void select_hardware_address(const InterfaceRow* rows, std::size_t count, Hardwa
 using InterfaceRowVisitor = void (*)(const InterfaceRow& row, void* context);
 
 // The platform's interface table, one row at a time in the table's order (interface index order).
-// A row's bytes are valid only during its visit. Returns false when the table could not be read;
-// rows visited before a failure stay visited.
+// A row's bytes are valid only during its visit. Returns false when the table could not be read at
+// all; a table that breaks off part way keeps the rows visited so far.
 bool read_interface_rows(InterfaceRowVisitor visit, void* context);

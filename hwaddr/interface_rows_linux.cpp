@@ -1,9 +1,10 @@
 // Linux implementation of the interface rows: the kernel's link table through an rtnetlink dump.
 //
-// Netlink rather than getifaddrs(AF_PACKET): both read the same RTM_GETLINK dump, whose order is the
-// kernel's walk of its device table (hash buckets before 6.x, not index order), so either way the rows
-// are sorted by index here. Netlink hands over the index, the ARPHRD type and the address with its
-// real length directly, while getifaddrs squeezes the address into sockaddr_ll's eight bytes.
+// Netlink rather than getifaddrs(AF_PACKET): both come from the same RTM_GETLINK dump, whose order is the
+// kernel's walk of its device table (older kernels walk an index hash, not the index order), so the rows
+// are sorted by index here either way. Netlink gives one record per link with the index, the ARPHRD type
+// and the address at the length the kernel reports, every length checked here, and it says when the
+// table changed during the dump, which is then repeated.
 #include "hwaddr/interface_rows_linux.h"
 
 #include <linux/if_arp.h>
@@ -22,15 +23,15 @@
 namespace {
 
 // Wire sizes of the kernel's records; fields are read at these offsets, never through the structs.
-constexpr std::size_t kMessageHeaderSize = 16;  // u32 len, u16 type, u16 flags, u32 seq, u32 pid
-constexpr std::size_t kLinkInfoSize = 16;       // u8 family, u8 pad, u16 type, i32 index, u32 flags, u32 change
+constexpr std::size_t kMessageHeaderSize = 16;   // u32 len, u16 type, u16 flags, u32 seq, u32 pid
+constexpr std::size_t kLinkInfoSize = 16;        // u8 family, u8 pad, u16 type, i32 index, u32 flags, u32 change
 constexpr std::size_t kAttributeHeaderSize = 4;  // u16 len, u16 type
 static_assert(sizeof(nlmsghdr) == kMessageHeaderSize);
 static_assert(sizeof(ifinfomsg) == kLinkInfoSize);
 static_assert(sizeof(rtattr) == kAttributeHeaderSize);
 
 // A dump repeated this often and still interrupted by table changes is given up.
-constexpr int kDumpAttempts = 3;
+constexpr std::uint32_t kDumpAttempts = 3;
 
 // Netlink fields are in host byte order.
 std::uint16_t read_u16(const std::uint8_t* p)
@@ -69,17 +70,18 @@ bool decode_link_attributes(const std::uint8_t* p, std::size_t length, LinkRecor
     return true;
 }
 
-LinkDumpStatus decode_link_message(const std::uint8_t* p, std::size_t length, std::vector<LinkRecord>& links)
+// Decodes one RTM_NEWLINK message of length bytes; false when it is too short for what it claims.
+bool decode_link_message(const std::uint8_t* p, std::size_t length, std::vector<LinkRecord>& links)
 {
-    if (length < kMessageHeaderSize + kLinkInfoSize) return LinkDumpStatus::failed;
+    if (length < kMessageHeaderSize + kLinkInfoSize) return false;
     const std::uint8_t* info = p + kMessageHeaderSize;
     LinkRecord link;
     link.hardware_type = read_u16(info + 2);
     link.index = static_cast<std::int32_t>(read_u32(info + 4));
     const std::size_t attributes = kMessageHeaderSize + align4(kLinkInfoSize);
-    if (!decode_link_attributes(p + attributes, length - attributes, link)) return LinkDumpStatus::failed;
+    if (!decode_link_attributes(p + attributes, length - attributes, link)) return false;
     links.push_back(std::move(link));
-    return LinkDumpStatus::more;
+    return true;
 }
 
 // Sends the dump request; the sequence number it carries comes back in every answer.
@@ -130,21 +132,18 @@ bool receive_dump_part(int fd, std::vector<std::uint8_t>& buffer, std::size_t& l
     }
 }
 
-LinkDumpStatus dump_links_once(int fd, std::uint32_t sequence, std::vector<LinkRecord>& links)
+// One whole dump; interrupted tells whether the kernel's table changed while it ran.
+LinkDumpStatus dump_links_once(int fd, std::uint32_t sequence, std::vector<LinkRecord>& links, bool& interrupted)
 {
     links.clear();
+    interrupted = false;
     if (!request_link_dump(fd, sequence)) return LinkDumpStatus::failed;
     std::vector<std::uint8_t> buffer(32768);
-    bool interrupted = false;
     for (;;) {
         std::size_t length = 0;
         if (!receive_dump_part(fd, buffer, length)) return LinkDumpStatus::failed;
-        switch (decode_link_messages(buffer.data(), length, sequence, links)) {
-        case LinkDumpStatus::more: break;
-        case LinkDumpStatus::interrupted: interrupted = true; break;
-        case LinkDumpStatus::done: return interrupted ? LinkDumpStatus::interrupted : LinkDumpStatus::done;
-        case LinkDumpStatus::failed: return LinkDumpStatus::failed;
-        }
+        const LinkDumpStatus status = decode_link_messages(buffer.data(), length, sequence, links, interrupted);
+        if (status != LinkDumpStatus::more) return status;
     }
 }
 
@@ -155,21 +154,21 @@ bool dump_links(std::vector<LinkRecord>& links)
     // The kernel answers at once; a wait this long means something is wrong, not slow.
     timeval timeout{2, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    LinkDumpStatus status = LinkDumpStatus::failed;
-    for (std::uint32_t attempt = 1; attempt <= kDumpAttempts; ++attempt) {
-        status = dump_links_once(fd, attempt, links);
-        if (status != LinkDumpStatus::interrupted) break;
+    bool complete = false;
+    for (std::uint32_t attempt = 1; attempt <= kDumpAttempts && !complete; ++attempt) {
+        bool interrupted = false;
+        if (dump_links_once(fd, attempt, links, interrupted) == LinkDumpStatus::failed) break;
+        complete = !interrupted;
     }
     close(fd);
-    return status == LinkDumpStatus::done;
+    return complete;
 }
 
 }  // namespace
 
 LinkDumpStatus decode_link_messages(const std::uint8_t* data, std::size_t length, std::uint32_t sequence,
-                                    std::vector<LinkRecord>& links)
+                                    std::vector<LinkRecord>& links, bool& interrupted)
 {
-    LinkDumpStatus status = LinkDumpStatus::more;
     std::size_t offset = 0;
     while (offset < length) {
         if (length - offset < kMessageHeaderSize) return LinkDumpStatus::failed;
@@ -180,21 +179,25 @@ LinkDumpStatus decode_link_messages(const std::uint8_t* data, std::size_t length
         if (message_length < kMessageHeaderSize || message_length > length - offset) return LinkDumpStatus::failed;
         offset += std::min(align4(message_length), length - offset);
         if (read_u32(p + 8) != sequence) continue;
-        if (flags & NLM_F_DUMP_INTR) status = LinkDumpStatus::interrupted;
-        if (type == NLMSG_DONE) return status == LinkDumpStatus::interrupted ? status : LinkDumpStatus::done;
+        if (flags & NLM_F_DUMP_INTR) interrupted = true;
         if (type == NLMSG_ERROR) return LinkDumpStatus::failed;
-        if (type != RTM_NEWLINK) continue;
-        if (decode_link_message(p, message_length, links) == LinkDumpStatus::failed) return LinkDumpStatus::failed;
+        if (type == NLMSG_DONE) {
+            // The end of a dump carries the dump's own error code, zero when every link was sent.
+            if (message_length >= kMessageHeaderSize + 4 && read_u32(p + kMessageHeaderSize) != 0)
+                return LinkDumpStatus::failed;
+            return LinkDumpStatus::done;
+        }
+        if (type == RTM_NEWLINK && !decode_link_message(p, message_length, links)) return LinkDumpStatus::failed;
     }
-    return status;
+    return LinkDumpStatus::more;
 }
 
 std::int32_t interface_type_of(std::uint16_t hardware_type)
 {
     switch (hardware_type) {
-    case ARPHRD_ETHER: return kIfTypeEthernetCsmacd;
-    case ARPHRD_LOOPBACK: return kIfTypeSoftwareLoopback;
-    default: return kIfTypeOther;
+        case ARPHRD_ETHER: return kIfTypeEthernetCsmacd;
+        case ARPHRD_LOOPBACK: return kIfTypeSoftwareLoopback;
+        default: return kIfTypeOther;
     }
 }
 

@@ -13,13 +13,14 @@ struct LinkRecord {
     std::vector<std::uint8_t> address;
 };
 
-enum class LinkDumpStatus { more, done, interrupted, failed };
+enum class LinkDumpStatus { more, done, failed };
 
 // Decodes one datagram of a link dump answering the request numbered sequence, appending its links.
 // Messages for other requests are passed over. Any length that does not fit, or an error message,
-// gives failed; interrupted means the kernel's table changed under the dump and it must be repeated.
+// gives failed. interrupted is set (never cleared) when a message says the kernel's table changed
+// under the dump, which must then be repeated.
 LinkDumpStatus decode_link_messages(const std::uint8_t* data, std::size_t length, std::uint32_t sequence,
-                                    std::vector<LinkRecord>& links);
+                                    std::vector<LinkRecord>& links, bool& interrupted);
 
 // The MIB-II ifType that a link of this ARPHRD type stands for.
 std::int32_t interface_type_of(std::uint16_t hardware_type);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "discovery/network.h"
 
@@ -34,6 +35,16 @@ ReplyBuffer reply_buffer_of(const Bytes& bytes)
     return buffer;
 }
 
+Bytes text_stream_bytes(const Bytes& datagram)
+{
+    Bytes stored;
+    for (const std::uint8_t byte : datagram) {
+        if (byte == 0x0A) stored.push_back(0x0D);
+        stored.push_back(byte);
+    }
+    return stored;
+}
+
 Endpoint open_free_endpoint(std::uint16_t& port)
 {
     for (std::uint16_t candidate = 47500; candidate < 47900; ++candidate) {
@@ -49,9 +60,11 @@ Endpoint open_free_endpoint(std::uint16_t& port)
 ScratchFolder::ScratchFolder()
 {
     static std::atomic<int> serial{0};
+    // Test programs run side by side, so the name mixes a clock, a random draw and a serial.
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path = std::filesystem::temp_directory_path() /
-           ("orvane-test-" + std::to_string(stamp) + "-" + std::to_string(serial.fetch_add(1)));
+    std::random_device random;
+    path = std::filesystem::temp_directory_path() / ("orvane-test-" + std::to_string(stamp) + "-" +
+                                                     std::to_string(random()) + "-" + std::to_string(serial.fetch_add(1)));
     std::filesystem::create_directories(path);
 }
 

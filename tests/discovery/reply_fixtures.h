@@ -19,6 +19,9 @@ Bytes make_reply(const Ipv4Address& offered, const Ipv4Address& relay, std::init
 // The same as a ReplyBuffer.
 ReplyBuffer reply_buffer_of(const Bytes& bytes);
 
+// What a text stream stores for datagram: each 0x0A preceded by 0x0D.
+Bytes text_stream_bytes(const Bytes& datagram);
+
 // Binds a free unprivileged loopback-reachable UDP port.
 Endpoint open_free_endpoint(std::uint16_t& port);
 

@@ -1,0 +1,620 @@
+// The Qt shell driven as a user would, in a network namespace of the test's own: the main
+// window's counts and commands, the report view's caret, the About windows and their runs,
+// the close paths, and the program orvane itself (exit statuses, capabilities, a flood).
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextStream>
+#include <QUrl>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <future>
+#include <string>
+#include <thread>
+
+#include "app/dialog_layout.h"
+#include "app/resources/resource_ids.h"
+#include "app/shell_qt.h"
+#include "discovery/network.h"
+#include "discovery/report_output.h"
+#include "qt_test_support.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kSeparator = QStringLiteral("-------------------------\n");
+
+class QtWindow : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!in_private_network()) GTEST_SKIP() << "needs root, for a network namespace of the test's own";
+        std::remove("LogFile");
+        open_endpoints();
+    }
+
+    void TearDown() override
+    {
+        if (!in_private_network()) return;
+        EXPECT_TRUE(wait_for_receiver_threads(2000ms)) << "a receiver thread outlived its run";
+        close_udp_endpoint(app_state.request_endpoint);
+        close_udp_endpoint(app_state.reply_endpoint);
+    }
+
+    // As start-up does, without dropping the test's own capabilities (later cases bind again).
+    static void open_endpoints()
+    {
+        reset_app_state();
+        ASSERT_EQ(start_network(), 0);
+        app_state.request_endpoint = open_udp_endpoint(kDhcpServerPort);
+        app_state.reply_endpoint = open_udp_endpoint(kDhcpClientPort);
+        ASSERT_NE(app_state.request_endpoint, kNoEndpoint);
+        ASSERT_NE(app_state.reply_endpoint, kNoEndpoint);
+    }
+
+    static void reopen_endpoints()
+    {
+        ASSERT_TRUE(wait_for_receiver_threads(2000ms));
+        close_udp_endpoint(app_state.request_endpoint);
+        close_udp_endpoint(app_state.reply_endpoint);
+        open_endpoints();
+    }
+
+    // The requests sent so far: the limited broadcast is routed back onto the request endpoint.
+    static std::vector<QByteArray> take_sent_requests()
+    {
+        std::vector<QByteArray> requests;
+        char buffer[2048];
+        ssize_t length;
+        while ((length = recv(static_cast<int>(app_state.request_endpoint), buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
+            requests.emplace_back(buffer, static_cast<qsizetype>(length));
+        return requests;
+    }
+
+    static void close_main() { main_window()->close(); }
+};
+
+QString block(const char* server, const char* relay, const char* offered)
+{
+    QString text = QStringLiteral("Packet from %1 \n").arg(QLatin1String(server));
+    if (relay != nullptr) text += QStringLiteral(" Relayed by %1 \n").arg(QLatin1String(relay));
+    if (offered != nullptr) text += QStringLiteral(" Offered IP %1 \n").arg(QLatin1String(offered));
+    return text + kSeparator;
+}
+
+bool received_shows(int count)
+{
+    return wait_until([count] { return main_text(IDC_RECEIVED) == QString::number(count); });
+}
+
+// --- The main window ------------------------------------------------------------------------
+
+TEST_F(QtWindow, OpensAtTheTopLeftWithOneRequestSentAndNothingReceived)
+{
+    EXPECT_EQ(play({[] {
+                  QWidget* window = main_window();
+                  ASSERT_NE(window, nullptr);
+                  EXPECT_TRUE(window->isVisible());
+                  EXPECT_EQ(window->windowTitle(), QStringLiteral("Orvane Version 1.0"));
+                  EXPECT_EQ(window->frameGeometry().topLeft(), QGuiApplication::primaryScreen()->geometry().topLeft());
+                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("1"));
+                  EXPECT_EQ(main_text(IDC_RECEIVED), QStringLiteral("0"));
+                  EXPECT_EQ(main_text(IDC_LOG), QString());
+                  EXPECT_EQ(app_state.stop_flag.load(), 0);
+                  EXPECT_EQ(app_state.report_view.load(), static_cast<void*>(report_view()));
+                  const auto sent = take_sent_requests();
+                  ASSERT_EQ(sent.size(), 1u);
+                  EXPECT_EQ(sent[0].size(), 548);
+              },
+               [] { close_main(); }}),
+              0);
+    EXPECT_EQ(app_state.stop_flag.load(), 1);
+}
+
+TEST_F(QtWindow, ThreeRefreshClicksSendThreeMoreIdenticalRequests)
+{
+    EXPECT_EQ(play({[] {
+                  for (int i = 0; i < 3; ++i) click(main_control(IDC_REFRESH));
+                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("4"));
+                  const auto sent = take_sent_requests();
+                  ASSERT_EQ(sent.size(), 4u);
+                  for (const QByteArray& request : sent) EXPECT_EQ(request, sent[0]);
+              },
+               [] { close_main(); }}),
+              0);
+}
+
+TEST_F(QtWindow, EnterClicksNoButtonAndSpaceClicksTheFocusedOne)
+{
+    EXPECT_EQ(play({[] {
+                  QWidget* window = main_window();
+                  window->activateWindow();
+                  for (const int id : {IDC_REFRESH, IDC_CLEAR, IDC_ABOUT}) {
+                      EXPECT_FALSE(static_cast<QPushButton*>(main_control(id))->isDefault());
+                      EXPECT_FALSE(static_cast<QPushButton*>(main_control(id))->autoDefault());
+                  }
+                  QWidget* refresh = main_control(IDC_REFRESH);
+                  refresh->setFocus();
+                  QTest::keyClick(refresh, Qt::Key_Return);
+                  QTest::keyClick(refresh, Qt::Key_Enter);
+                  report_view()->setFocus();
+                  QTest::keyClick(report_view(), Qt::Key_Return);
+                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("1"));
+                  EXPECT_TRUE(about_windows().empty());
+                  QTest::keyClick(refresh, Qt::Key_Space);
+                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("2"));
+              },
+               [] { close_main(); }}),
+              0);
+}
+
+TEST_F(QtWindow, RepliesRaiseTheCountAndAddTheirBlocks)
+{
+    struct Row {
+        const char* name;
+        Ipv4Address server, offered, relay;
+        QString expected;
+    };
+    const std::vector<Row> rows = {
+        {"direct offer", {192, 168, 1, 1}, {192, 168, 1, 57}, {0, 0, 0, 0}, block("192.168.1.1", nullptr, "192.168.1.57")},
+        {"relayed offer",
+         {192, 168, 3, 1},
+         {192, 168, 4, 7},
+         {192, 168, 77, 2},
+         block("192.168.3.1", "192.168.77.2", "192.168.4.7")},
+        {"no offer, no relay", {0, 0, 0, 0}, {0, 1, 2, 3}, {0, 9, 9, 9}, block("0.0.0.0", nullptr, nullptr)},
+    };
+    EXPECT_EQ(play({[&] {
+                  QString expected;
+                  int count = 0;
+                  for (const Row& row : rows) {
+                      send_to_reply_port(make_reply(row.server, row.offered, row.relay));
+                      expected += row.expected;
+                      ASSERT_TRUE(received_shows(++count)) << row.name;
+                      ASSERT_TRUE(wait_until([&] { return main_text(IDC_LOG) == expected; }))
+                          << row.name << ": " << main_text(IDC_LOG).toStdString();
+                  }
+                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("1"));
+              },
+               [] { close_main(); }}),
+              0);
+}
+
+TEST_F(QtWindow, ClearEmptiesTheViewKeepsBothCountsAndTheNextBlockStartsAtTheTop)
+{
+    EXPECT_EQ(play({[] {
+                  send_to_reply_port(make_reply({192, 168, 1, 1}, {192, 168, 1, 50}, {0, 0, 0, 0}));
+                  ASSERT_TRUE(received_shows(1));
+                  click(main_control(IDC_REFRESH));
+                  ASSERT_TRUE(wait_until(
+                      [] { return main_text(IDC_LOG) == block("192.168.1.1", nullptr, "192.168.1.50"); }));
+                  click(main_control(IDC_CLEAR));
+                  EXPECT_EQ(main_text(IDC_LOG), QString());
+                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("2"));
+                  EXPECT_EQ(main_text(IDC_RECEIVED), QStringLiteral("1"));
+                  send_to_reply_port(make_reply({192, 168, 1, 2}, {0, 0, 0, 0}, {0, 0, 0, 0}));
+                  ASSERT_TRUE(received_shows(2));
+                  EXPECT_TRUE(wait_until([] { return main_text(IDC_LOG) == block("192.168.1.2", nullptr, nullptr); }))
+                      << main_text(IDC_LOG).toStdString();
+              },
+               [] { close_main(); }}),
+              0);
+}
+
+TEST_F(QtWindow, ABlockLandsAtTheCaretAndReplacesTheSelection)
+{
+    const QString first = block("192.168.1.1", nullptr, "192.168.1.57");
+    const QString second = block("192.168.9.9", nullptr, nullptr);
+    struct Row {
+        const char* name;
+        int anchor, position;  // in the first block; equal for a plain caret
+    };
+    const int line_two = static_cast<int>(first.indexOf(QLatin1Char('\n'))) + 1;
+    const int line_three = static_cast<int>(first.indexOf(QLatin1Char('\n'), line_two)) + 1;
+    const Row placed[] = {{"caret clicked at the start of the second line", line_two, line_two},
+                          {"caret clicked in the middle of a line", 5, 5},
+                          {"second line selected", line_two, line_three}};
+    for (const Row& row : placed) {
+        SCOPED_TRACE(row.name);
+        std::remove("LogFile");
+        EXPECT_EQ(play({[&] {
+                      send_to_reply_port(make_reply({192, 168, 1, 1}, {192, 168, 1, 57}, {0, 0, 0, 0}));
+                      ASSERT_TRUE(wait_until([&] { return main_text(IDC_LOG) == first; }));
+                      QPlainTextEdit* view = report_view();
+                      // Put the caret there as a person would: a click on the character.
+                      QTextCursor at(view->document());
+                      at.setPosition(row.anchor);
+                      const QPoint point = view->cursorRect(at).center();
+                      QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, point);
+                      ASSERT_EQ(view->textCursor().position(), row.anchor);
+                      if (row.position != row.anchor) {
+                          QTextCursor selection = view->textCursor();
+                          selection.setPosition(row.position, QTextCursor::KeepAnchor);
+                          view->setTextCursor(selection);
+                      }
+                      send_to_reply_port(make_reply({192, 168, 9, 9}, {0, 0, 0, 0}, {0, 0, 0, 0}));
+                      const QString expected = first.left(row.anchor) + second + first.mid(row.position);
+                      EXPECT_TRUE(wait_until([&] { return main_text(IDC_LOG) == expected; }))
+                          << main_text(IDC_LOG).toStdString();
+                      EXPECT_EQ(view->textCursor().position(), row.anchor + second.size());
+                  },
+                   [] { close_main(); }}),
+                  0);
+        reopen_endpoints();
+    }
+}
+
+// --- The About window -------------------------------------------------------------------------
+
+TEST_F(QtWindow, AboutOpensHidesReopensAndLeavesTheMainWindowWorking)
+{
+    QWidget* first_about = nullptr;
+    EXPECT_EQ(
+        play({[] { click(main_control(IDC_ABOUT)); },
+              [&] {
+                  // Inside the first About window's run.
+                  const auto abouts = about_windows();
+                  ASSERT_EQ(abouts.size(), 1u);
+                  first_about = abouts[0];
+                  EXPECT_TRUE(first_about->isVisible());
+                  EXPECT_EQ(first_about->frameGeometry().topLeft(),
+                            QGuiApplication::primaryScreen()->geometry().topLeft());
+                  EXPECT_TRUE(main_window()->isEnabled());
+                  click(main_control(IDC_REFRESH));
+                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("2"));
+                  send_to_reply_port(make_reply({192, 168, 1, 1}, {192, 168, 1, 5}, {0, 0, 0, 0}));
+                  ASSERT_TRUE(received_shows(1));
+                  ASSERT_TRUE(wait_until([] { return main_text(IDC_LOG).endsWith(kSeparator); }));
+                  click(main_control(IDC_CLEAR));
+                  EXPECT_EQ(main_text(IDC_LOG), QString());
+                  first_about->close();
+              },
+              [&] {
+                  // Closed means hidden: the window and its run are still there.
+                  ASSERT_EQ(about_windows().size(), 1u);
+                  EXPECT_FALSE(first_about->isVisible());
+                  click(main_control(IDC_REFRESH));
+                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("3"));
+                  click(main_control(IDC_ABOUT));
+              },
+              [&] {
+                  const auto abouts = about_windows();
+                  ASSERT_EQ(abouts.size(), 2u);
+                  QWidget* second = abouts[0] == first_about ? abouts[1] : abouts[0];
+                  EXPECT_TRUE(second->isVisible());
+                  EXPECT_FALSE(first_about->isVisible());
+                  close_main();
+              }}),
+        0);
+    EXPECT_TRUE(about_windows().empty()) << "every About window ends with the quit request";
+}
+
+TEST_F(QtWindow, ClosingTheMainWindowEndsEveryRunWhetherAboutIsShownOrHidden)
+{
+    for (const bool hide_first : {false, true}) {
+        SCOPED_TRACE(hide_first ? "About hidden" : "About shown");
+        EXPECT_EQ(play({[] { click(main_control(IDC_ABOUT)); },
+                        [] { click(main_control(IDC_ABOUT)); },
+                        [hide_first] {
+                            ASSERT_EQ(about_windows().size(), 2u);
+                            if (hide_first)
+                                for (QWidget* about : about_windows()) about->close();
+                        },
+                        [] { close_main(); }}),
+                  0);
+        EXPECT_TRUE(about_windows().empty());
+        reopen_endpoints();
+    }
+}
+
+TEST_F(QtWindow, AboutShowsTheTemplatesTextsAndThePictureAtItsOwnSize)
+{
+    EXPECT_EQ(play({[] { click(main_control(IDC_ABOUT)); },
+                    [] {
+                        ASSERT_EQ(about_windows().size(), 1u);
+                        QWidget* about = about_windows()[0];
+                        EXPECT_EQ(find_dialog_control(about, IDC_EMAIL)->property("text").toString(),
+                                  QStringLiteral("Email Me"));
+                        EXPECT_EQ(find_dialog_control(about, IDC_DONATE)->property("text").toString(),
+                                  QStringLiteral("Donate"));
+                        QStringList texts;
+                        QSize picture;
+                        for (QLabel* label : about->findChildren<QLabel*>()) {
+                            if (!label->pixmap().isNull()) picture = label->size();
+                            else texts << label->text();
+                        }
+                        EXPECT_EQ(picture, QSize(89, 85));
+                        EXPECT_TRUE(texts.contains(QLatin1String(kAppealText))) << texts.join('|').toStdString();
+                        EXPECT_TRUE(texts.contains(QStringLiteral("Brix")));
+                        // Clicking the buttons hands the targets over and leaves every run going.
+                        click(find_dialog_control(about, IDC_EMAIL));
+                        click(find_dialog_control(about, IDC_DONATE));
+                        EXPECT_TRUE(about->isVisible());
+                        EXPECT_TRUE(main_window()->isVisible());
+                    },
+                    [] { close_main(); }}),
+              0);
+}
+
+// The platform's launcher gets url.toEncoded(): it must be the target, byte for byte.
+TEST(QtShellTargets, SurviveQtsUrlHandlingByteForByte)
+{
+    for (const char* target : {kMailLink, kDonationAddress}) {
+        const QUrl url = QUrl::fromEncoded(QByteArray(target), QUrl::TolerantMode);
+        EXPECT_TRUE(url.isValid()) << target;
+        EXPECT_EQ(url.toEncoded().toStdString(), std::string(target));
+    }
+    EXPECT_NE(std::string(kDonationAddress).find("%40"), std::string::npos);
+    EXPECT_EQ(std::string(kDonationAddress).find('?'), std::string::npos);
+}
+
+// Needs a real desktop platform (xcb under Xvfb): offscreen has no launcher at all.
+TEST_F(QtWindow, AboutButtonsRunTheDesktopsOpenCommandWithTheExactTargets)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "runs under Xvfb only";
+    char folder[] = "/tmp/orvane-xdg.XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const QString record = QString::fromLatin1(folder) + QStringLiteral("/record");
+    QFile script(QString::fromLatin1(folder) + QStringLiteral("/xdg-open"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$#:$1\" >>'%1'\n").arg(record).toUtf8());
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("PATH", QByteArray(folder) + ":" + qgetenv("PATH"));
+    auto recorded = [&] {
+        QFile file(record);
+        if (!file.open(QIODevice::ReadOnly)) return QStringList();
+        return QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    };
+    EXPECT_EQ(play({[] { click(main_control(IDC_ABOUT)); },
+                    [&] {
+                        QWidget* about = about_windows().at(0);
+                        click(find_dialog_control(about, IDC_EMAIL));
+                        ASSERT_TRUE(wait_until([&] { return recorded().size() == 1; }));
+                        click(find_dialog_control(about, IDC_DONATE));
+                        ASSERT_TRUE(wait_until([&] { return recorded().size() == 2; }));
+                    },
+                    [] { close_main(); }}),
+              0);
+    EXPECT_EQ(recorded(), QStringList({QStringLiteral("1:") + QLatin1String(kMailLink),
+                                       QStringLiteral("1:") + QLatin1String(kDonationAddress)}));
+    std::system((std::string("rm -rf ") + folder).c_str());
+}
+
+// --- Output operations and the close paths -----------------------------------------------------
+
+TEST_F(QtWindow, OutputOperationsDoNothingWhileNoWindowExists)
+{
+    auto call_all = [] {
+        show_received_count(7);
+        append_report_line("Packet from 1.2.3.4 \r\n");
+    };
+    auto from_another_thread = [&] {
+        auto done = std::async(std::launch::async, call_all);
+        return done.wait_for(1s) == std::future_status::ready;
+    };
+    call_all();
+    EXPECT_TRUE(from_another_thread()) << "before the window opened";
+    EXPECT_EQ(play({[] { close_main(); }}), 0);
+    call_all();
+    EXPECT_TRUE(from_another_thread()) << "after the window closed";
+}
+
+TEST_F(QtWindow, CountsShowAsUnsignedDecimals)
+{
+    EXPECT_EQ(play({[] {
+                  show_received_count(-1);
+                  EXPECT_EQ(main_text(IDC_RECEIVED), QStringLiteral("4294967295"));
+                  show_received_count(2147483647);
+                  EXPECT_EQ(main_text(IDC_RECEIVED), QStringLiteral("2147483647"));
+              },
+               [] { close_main(); }}),
+              0);
+}
+
+TEST_F(QtWindow, TerminationSignalsTakeTheClosePath)
+{
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal_number);
+        EXPECT_EQ(play({[signal_number] { raise(signal_number); }}, 5000), 0);
+        EXPECT_EQ(app_state.stop_flag.load(), 1);
+        reopen_endpoints();
+    }
+}
+
+TEST_F(QtWindow, CloseUnderAFloodEndsPromptlyAndLogsOnlyWholeDatagrams)
+{
+    std::atomic<bool> flooding{true};
+    std::thread flooder([&] {
+        const auto reply = make_reply({192, 168, 1, 1}, {192, 168, 1, 99}, {0, 0, 0, 0}, 300);
+        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in target{};
+        target.sin_family = AF_INET;
+        target.sin_port = htons(kDhcpClientPort);
+        target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        while (flooding.load())
+            sendto(fd, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr*>(&target), sizeof target);
+        close(fd);
+    });
+    QElapsedTimer closing;
+    EXPECT_EQ(play({[] { ASSERT_TRUE(wait_until([] { return main_text(IDC_RECEIVED).toInt() >= 200; }, 10000)); },
+                    [&] {
+                        closing.start();
+                        close_main();
+                    }}),
+              0);
+    const qint64 elapsed = closing.elapsed();
+    EXPECT_LT(elapsed, 1000) << "the run took " << elapsed << " ms to end";
+    EXPECT_TRUE(wait_for_receiver_threads(1000ms));
+    flooding.store(false);
+    flooder.join();
+    const qint64 logged = QFile(QStringLiteral("LogFile")).size();
+    EXPECT_GT(logged, 0);
+    EXPECT_EQ(logged % 300, 0) << "a datagram was cut short in LogFile";
+    const qint64 whole = logged / 300;
+    EXPECT_TRUE(app_state.received_count == whole || app_state.received_count == whole + 1)
+        << app_state.received_count << " received, " << whole << " logged";
+}
+
+// --- The program orvane itself ----------------------------------------------------------------
+
+class QtProgram : public QtWindow {
+protected:
+    void SetUp() override
+    {
+        if (!in_private_network()) GTEST_SKIP() << "needs root, for a network namespace of the test's own";
+        folder_ = QString::fromLatin1(mkdtemp(folder_bytes_));
+    }
+    void TearDown() override
+    {
+        if (!in_private_network()) return;
+        std::system((std::string("rm -rf ") + folder_bytes_).c_str());
+    }
+
+    void start(QProcess& program, const QStringList& environment = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        for (const QString& entry : environment) env.insert(entry.section('=', 0, 0), entry.section('=', 1));
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(folder_);
+        program.start(QStringLiteral(ORVANE_PROGRAM_PATH), {});
+        ASSERT_TRUE(program.waitForStarted(5000));
+    }
+
+    static QString status_line(qint64 pid, const char* field)
+    {
+        QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (line.startsWith(field)) return QString::fromLatin1(line.mid(qstrlen(field))).trimmed();
+        return {};
+    }
+
+    // Up means both ports are bound by it: a new bind of port 68 fails.
+    static bool program_is_up()
+    {
+        return wait_until([] {
+            const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+            sockaddr_in local{};
+            local.sin_family = AF_INET;
+            local.sin_port = htons(kDhcpClientPort);
+            const bool held = bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0;
+            close(fd);
+            return held;
+        });
+    }
+
+    char folder_bytes_[32] = "/tmp/orvane-program.XXXXXX";
+    QString folder_;
+};
+
+TEST_F(QtProgram, HoldsNoCapabilityOnceStarted)
+{
+    QProcess program;
+    start(program);
+    ASSERT_TRUE(program_is_up());
+    ASSERT_TRUE(wait_until([&] { return status_line(program.processId(), "CapEff:") == "0000000000000000"; }));
+    for (const char* field : {"CapInh:", "CapPrm:", "CapEff:", "CapAmb:"})
+        EXPECT_EQ(status_line(program.processId(), field), QStringLiteral("0000000000000000")) << field;
+    kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(2000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+}
+
+TEST_F(QtProgram, EndsWithStatusZeroWithinASecondOnEachTerminationSignal)
+{
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal_number);
+        QProcess program;
+        start(program);
+        ASSERT_TRUE(program_is_up());
+        QTest::qWait(200);
+        QElapsedTimer ending;
+        ending.start();
+        kill(static_cast<pid_t>(program.processId()), signal_number);
+        ASSERT_TRUE(program.waitForFinished(1000)) << "still running after a second";
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_LT(ending.elapsed(), 1000);
+    }
+}
+
+TEST_F(QtProgram, AHeldPortEndsItWithStatusOneBeforeAnyWindow)
+{
+    for (const std::uint16_t port : {kDhcpServerPort, kDhcpClientPort}) {
+        SCOPED_TRACE(port);
+        const int holder = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(port);
+        ASSERT_EQ(bind(holder, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+        QProcess program;
+        // A display that does not exist: had the program started Qt, it would abort, not return 1.
+        start(program, {QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:31999")});
+        ASSERT_TRUE(program.waitForFinished(5000));
+        close(holder);
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 1);
+        const QString error = QString::fromLatin1(program.readAllStandardError());
+        EXPECT_TRUE(error.startsWith(QStringLiteral("orvane: cannot bind UDP port %1: ").arg(port)))
+            << error.toStdString();
+        EXPECT_EQ(error.count(QLatin1Char('\n')), 1) << error.toStdString();
+        EXPECT_FALSE(QFile::exists(folder_ + QStringLiteral("/LogFile")));
+    }
+}
+
+TEST_F(QtProgram, EndsWithinASecondUnderAFloodWithOnlyWholeDatagramsLogged)
+{
+    QProcess program;
+    start(program);
+    ASSERT_TRUE(program_is_up());
+    std::atomic<bool> flooding{true};
+    std::thread flooder([&] {
+        const auto reply = make_reply({192, 168, 1, 1}, {192, 168, 1, 99}, {0, 0, 0, 0}, 300);
+        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in target{};
+        target.sin_family = AF_INET;
+        target.sin_port = htons(kDhcpClientPort);
+        target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        while (flooding.load())
+            sendto(fd, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr*>(&target), sizeof target);
+        close(fd);
+    });
+    const QString log = folder_ + QStringLiteral("/LogFile");
+    EXPECT_TRUE(wait_until([&] { return QFile(log).size() > 300 * 200; }, 10000));
+    QElapsedTimer ending;
+    ending.start();
+    kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    const bool ended = program.waitForFinished(1000);
+    const qint64 elapsed = ending.elapsed();
+    flooding.store(false);
+    flooder.join();
+    ASSERT_TRUE(ended) << "still running after a second under the flood";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_LT(elapsed, 1000);
+    EXPECT_EQ(QFile(log).size() % 300, 0) << "a datagram was cut short in LogFile";
+}
+
+}  // namespace

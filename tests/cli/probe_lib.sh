@@ -1,0 +1,61 @@
+# Helpers for the probe's lab tests: run orvane-probe on the client in a folder of its own,
+# and turn captures and LogFile into comparable hex.
+source "$(dirname "$0")/../lab/lab_lib.sh"
+
+RUN=$WORK/run
+mkdir -p "$RUN"
+PROBE_PID=
+
+# start_probe WAIT: orvane-probe on the client, LogFile in $RUN, output in $WORK/out and $WORK/err.
+# The probe's own process id lands in $WORK/probe.pid, for signals.
+start_probe() {
+    rm -f "$WORK/probe.pid"
+    lab client -- sh -c 'echo $$ >"$1"; cd "$2" && exec "$3" --wait "$4"' probe \
+        "$WORK/probe.pid" "$RUN" "$ORVANE_BIN/orvane-probe" "$1" >"$WORK/out" 2>"$WORK/err" &
+    PROBE_PID=$!
+    for _ in $(seq 100); do [ -s "$WORK/probe.pid" ] && return 0; sleep 0.05; done
+    fail "orvane-probe did not start"
+}
+
+signal_probe() { kill "-$1" "$(cat "$WORK/probe.pid")"; }
+
+wait_probe() {
+    local status=0
+    wait "$PROBE_PID" || status=$?
+    PROBE_PID=
+    [ "$status" -eq 0 ] || { cat "$WORK/err" >&2; fail "orvane-probe ended with status $status"; }
+}
+
+# blocks_seen: the number of separator lines the probe has printed.
+blocks_seen() { grep -c -x -- '-------------------------' "$WORK/out" || true; }
+
+wait_blocks() {  # wait_blocks N SECONDS
+    local tries=$(( $2 * 20 ))
+    while [ "$(blocks_seen)" -lt "$1" ] && [ "$tries" -gt 0 ]; do sleep 0.05; tries=$((tries - 1)); done
+    [ "$(blocks_seen)" -ge "$1" ] || { cat "$WORK/out" "$WORK/err" >&2; fail "expected $1 report blocks, saw $(blocks_seen)"; }
+}
+
+file_hex() { od -An -v -tx1 "$1" | tr -d ' \n'; }
+
+# text_stream_hex HEX: the bytes a text stream stores for HEX (each 0a preceded by 0d).
+text_stream_hex() { printf '%s' "$1" | sed 's/../& /g; s/0a /0d 0a /g; s/ //g'; }
+
+# expected_log CAPTURE: the translated payloads of every captured datagram a receive delivers (548 bytes or fewer).
+expected_log() {
+    local src sport dst dport length payload
+    while read -r src sport dst dport length payload; do
+        [ "$length" -le 548 ] && text_stream_hex "$payload"
+    done <"$1"
+    return 0
+}
+
+# octets HEX OFFSET: the dotted address at byte OFFSET of HEX.
+octets() {
+    local h=${1:$(( $2 * 2 )):8}
+    printf '%d.%d.%d.%d' "0x${h:0:2}" "0x${h:2:2}" "0x${h:4:2}" "0x${h:6:2}"
+}
+
+trap 'set +e
+      [ -s "$WORK/probe.pid" ] && kill "$(cat "$WORK/probe.pid")" 2>/dev/null
+      for p in $CAPTURE_PID $PROBE_PID; do kill "$p" 2>/dev/null; done
+      rm -rf "$WORK"; true' EXIT
