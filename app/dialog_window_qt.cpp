@@ -92,9 +92,11 @@ QWidget* make_picture(QWidget* window)
 QFont dialog_font()
 {
     QFont font;
-    // "MS Sans Serif" where a system has it, else the nearest sans-serif faces by metrics.
+    // "MS Sans Serif" where a system has it, else DejaVu Sans, the common Linux sans-serif.
+    // Faces whose mean letter width rounds down (Liberation Sans, Arial) would leave the
+    // appeal one line short of its rectangle: the units shrink more than the glyphs do.
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+                      QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
     font.setWeight(QFont::Normal);

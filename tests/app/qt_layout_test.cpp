@@ -126,6 +126,18 @@ TEST(DialogWindows, FollowTheirTemplatesRowForRow)
     }
 }
 
+TEST(DialogWindows, EveryStaticTextFitsItsRectangleWithTheDialogFont)
+{
+    for (const DialogLayout* layout : {&main_dialog_layout(), &about_dialog_layout()}) {
+        const std::unique_ptr<QWidget> window(build_dialog_window(*layout, &ignore_message));
+        for (const QLabel* label : window->findChildren<QLabel*>()) {
+            if (!label->pixmap().isNull()) continue;
+            EXPECT_LE(label->heightForWidth(label->width()), label->height())
+                << layout->title << ": \"" << label->text().toStdString() << "\" is cut off";
+        }
+    }
+}
+
 TEST(DialogWindows, ReportViewIsReadOnlyMultiLineWithAVerticalScrollBar)
 {
     const std::unique_ptr<QWidget> window(build_dialog_window(main_dialog_layout(), &ignore_message));
