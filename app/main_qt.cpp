@@ -23,6 +23,7 @@ std::string program_path(const char* called_as)
 
 int main(int argc, char** argv)
 {
+    catch_termination_signals();
     // Both ports are bound and every capability is dropped before Qt starts, so no window opens
     // on a failure and neither Qt nor any datagram ever runs with privileges.
     const StartupOutcome outcome = start_up();

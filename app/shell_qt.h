@@ -62,5 +62,9 @@ void run_on_window_thread(std::function<void()> work);
 // True when none is left.
 bool wait_for_receiver_threads(std::chrono::milliseconds timeout);
 
+// Notes SIGTERM, SIGINT and SIGHUP from now on, so that none of them kills the program outright;
+// a signal noted before the window's run is served when the run begins.
+void catch_termination_signals();
+
 // SIGTERM, SIGINT and SIGHUP, the session's end and the application's quit take the close path.
 void install_shutdown_paths(QApplication& application);

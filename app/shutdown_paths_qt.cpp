@@ -32,9 +32,21 @@ void take_close_path(WindowMessage message)
 
 }  // namespace
 
+void catch_termination_signals()
+{
+    if (signal_pipe[0] >= 0 || pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    struct sigaction action {};
+    action.sa_handler = note_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal_number, &action, nullptr);
+}
+
 void install_shutdown_paths(QApplication& application)
 {
-    if (signal_pipe[0] < 0 && pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    catch_termination_signals();
+    if (signal_pipe[0] >= 0) {
+        // A signal that came before the run began is served as soon as the run begins.
         auto* notifier = new QSocketNotifier(signal_pipe[0], QSocketNotifier::Read, &application);
         QObject::connect(notifier, &QSocketNotifier::activated, &application, [] {
             char bytes[64];
@@ -42,11 +54,6 @@ void install_shutdown_paths(QApplication& application)
             }
             take_close_path(WindowMessage::close);
         });
-        struct sigaction action {};
-        action.sa_handler = note_signal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal_number, &action, nullptr);
     }
 #ifndef QT_NO_SESSIONMANAGER
     // The end-of-session query: the close path, and the session manager gets the default answer.

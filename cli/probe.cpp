@@ -30,8 +30,8 @@ extern "C" void on_stop_signal(int)
 void wait_for_end(double seconds)
 {
     const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                               std::chrono::duration<double>(seconds));
+        std::chrono::steady_clock::now() +
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
     // Polled, so the same code serves POSIX signals and the Windows console's Ctrl-C thread.
     while (stop_requested.load() == 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

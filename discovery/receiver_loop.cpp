@@ -30,18 +30,18 @@ ReportPlan plan_report(const ReplySummary& summary)
 void format_report_line(ReportText& text, ReportLine line, const ReplySummary& summary)
 {
     switch (line) {
-    case ReportLine::packet_from:
-        format_address_line(text, "Packet from %i.%i.%i.%i \r\n", summary.server_identifier);
-        return;
-    case ReportLine::relayed_by:
-        format_address_line(text, " Relayed by %i.%i.%i.%i \r\n", summary.relay_address);
-        return;
-    case ReportLine::offered_ip:
-        format_address_line(text, " Offered IP %i.%i.%i.%i \r\n", summary.offered_address);
-        return;
-    case ReportLine::separator:
-        std::snprintf(text.data(), text.size(), "%s", "-------------------------\r\n");
-        return;
+        case ReportLine::packet_from:
+            format_address_line(text, "Packet from %i.%i.%i.%i \r\n", summary.server_identifier);
+            return;
+        case ReportLine::relayed_by:
+            format_address_line(text, " Relayed by %i.%i.%i.%i \r\n", summary.relay_address);
+            return;
+        case ReportLine::offered_ip:
+            format_address_line(text, " Offered IP %i.%i.%i.%i \r\n", summary.offered_address);
+            return;
+        case ReportLine::separator:
+            std::snprintf(text.data(), text.size(), "%s", "-------------------------\r\n");
+            return;
     }
 }
 

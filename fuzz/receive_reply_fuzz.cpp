@@ -1,6 +1,7 @@
 // libFuzzer target: raw bytes as datagrams through receive_reply on a loopback socket, then the
 // report block. Checks the length returned, the buffer, the copies, LogFile's bytes and the lines.
 #include <fcntl.h>
+#include <sanitizer/asan_interface.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -51,6 +52,21 @@ Endpoint open_free_endpoint(std::uint16_t& port)
     return kNoEndpoint;
 }
 
+// A copy of the reply buffer whose bytes from offset 541 on are poisoned, so that a walk
+// reading past 540 stops the run although the real buffer is 548 bytes long.
+alignas(16) std::uint8_t guarded_storage[kDhcpMessageSize + 32];
+
+ReplyBuffer& guarded_copy(const ReplyBuffer& buffer)
+{
+    std::size_t shift = 0;
+    while ((reinterpret_cast<std::uintptr_t>(guarded_storage + shift) + 541) % 8 != 0) ++shift;
+    ReplyBuffer* copy = reinterpret_cast<ReplyBuffer*>(guarded_storage + shift);
+    __asan_unpoison_memory_region(guarded_storage, sizeof guarded_storage);
+    std::memcpy(copy->data(), buffer.data(), buffer.size());
+    __asan_poison_memory_region(copy->data() + 541, 8);
+    return *copy;
+}
+
 std::vector<std::uint8_t> read_log()
 {
     std::vector<std::uint8_t> bytes;
@@ -81,6 +97,9 @@ void receive_one(const std::uint8_t* data, std::size_t size)
         check(app_state.reply_summary.offered_address[k] == app_state.reply_buffer[16 + k], "yiaddr not copied");
         check(app_state.reply_summary.relay_address[k] == app_state.reply_buffer[24 + k], "giaddr not copied");
     }
+    ReplySummary again = summary_before;
+    decode_reply(guarded_copy(app_state.reply_buffer), again);
+    check(std::memcmp(&again, &app_state.reply_summary, sizeof again) == 0, "the walk is not repeatable");
     if (size == 0) {
         check(app_state.reply_summary.server_identifier == summary_before.server_identifier,
               "an empty datagram changed the server identifier");

@@ -24,6 +24,9 @@ run_preset default
 run_preset asan
 run_preset tsan
 
+echo "=== fuzz: receive and decode, 60 s"
+bash fuzz/run.sh 60 || status=1
+
 if [ $status -ne 0 ]; then
     echo "=== some tests failed"
 fi

@@ -29,7 +29,11 @@ setcap cap_net_bind_service=+ep "$program"
 launcher=$!
 pid=
 for _ in $(seq 100); do
-    pid=$(pgrep -u nobody -x orvane -n || true)
+    pid=
+    for candidate in $(ip netns pids "$NS_CLIENT"); do
+        [ "$(cat "/proc/$candidate/comm" 2>/dev/null)" = orvane ] && [ "$(stat -c %U "/proc/$candidate")" = nobody ] \
+            && pid=$candidate
+    done
     [ -n "$pid" ] && lab client -- grep -q ':0044 ' /proc/net/udp && break
     sleep 0.05
 done

@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     start_network();
     const Endpoint endpoint = open_udp_endpoint(0);  // any free source port
     if (endpoint == kNoEndpoint) return 1;
-    const int sent = send_datagram(endpoint, bytes.data(), bytes.size(), target,
-                                   static_cast<std::uint16_t>(std::atoi(argv[2])));
+    const int sent =
+        send_datagram(endpoint, bytes.data(), bytes.size(), target, static_cast<std::uint16_t>(std::atoi(argv[2])));
     return sent == static_cast<int>(bytes.size()) ? 0 : 1;
 }

@@ -6,12 +6,12 @@ RUN=$WORK/run
 mkdir -p "$RUN"
 PROBE_PID=
 
-# start_probe WAIT: orvane-probe on the client, LogFile in $RUN, output in $WORK/out and $WORK/err.
-# The probe's own process id lands in $WORK/probe.pid, for signals.
+# start_probe [WAIT]: orvane-probe on the client (with its default wait when WAIT is empty), LogFile in
+# $RUN, output in $WORK/out and $WORK/err. The probe's own process id lands in $WORK/probe.pid, for signals.
 start_probe() {
     rm -f "$WORK/probe.pid"
-    lab client -- sh -c 'echo $$ >"$1"; cd "$2" && exec "$3" --wait "$4"' probe \
-        "$WORK/probe.pid" "$RUN" "$ORVANE_BIN/orvane-probe" "$1" >"$WORK/out" 2>"$WORK/err" &
+    lab client -- sh -c 'echo $$ >"$1"; cd "$2" && shift 3 && exec "$0" "$@"' "$ORVANE_BIN/orvane-probe" \
+        "$WORK/probe.pid" "$RUN" - ${1:+--wait "$1"} >"$WORK/out" 2>"$WORK/err" &
     PROBE_PID=$!
     for _ in $(seq 100); do [ -s "$WORK/probe.pid" ] && return 0; sleep 0.05; done
     fail "orvane-probe did not start"

@@ -5,8 +5,9 @@ set -euo pipefail
 source "$ORVANE_LAB_STATE"
 source "$(dirname "$0")/probe_lib.sh"
 
+# On a LAN whose servers ping first (PROBE_DEFAULT_WAIT set), the probe's default wait must suffice.
 start_capture client "$CLIENT_IF" 68 2 8
-start_probe 4
+if [ -n "${PROBE_DEFAULT_WAIT:-}" ]; then start_probe ""; else start_probe 3; fi
 wait_capture
 wait_probe
 

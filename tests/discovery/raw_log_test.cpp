@@ -153,8 +153,8 @@ void PrintTo(const UnopenableCase& c, std::ostream* out)
 }
 
 const UnopenableCase kUnopenableCases[] = {
-    {"folder_named_LogFile", [](const std::filesystem::path& folder) { std::filesystem::create_directory(folder / "LogFile"); },
-     "LogFile"},
+    {"folder_named_LogFile",
+     [](const std::filesystem::path& folder) { std::filesystem::create_directory(folder / "LogFile"); }, "LogFile"},
     {"missing_folder", [](const std::filesystem::path&) {}, "missing/LogFile"},
 };
 

@@ -87,7 +87,8 @@ TEST_F(ReceiveReply, AShortDatagramWalksTheTailALongerOneLeft)
     EXPECT_EQ(receive_reply(receiver), 300);
 
     EXPECT_TRUE(std::equal(app_state.reply_buffer.begin(), app_state.reply_buffer.begin() + 300, short_reply.begin()));
-    EXPECT_TRUE(std::equal(app_state.reply_buffer.begin() + 300, app_state.reply_buffer.end(), long_reply.begin() + 300));
+    EXPECT_TRUE(
+        std::equal(app_state.reply_buffer.begin() + 300, app_state.reply_buffer.end(), long_reply.begin() + 300));
     EXPECT_EQ(summary().server_identifier, (Ipv4Address{10, 9, 8, 7}));
     EXPECT_EQ(summary().offered_address, (Ipv4Address{10, 0, 0, 2}));
     EXPECT_EQ(summary().relay_address, (Ipv4Address{10, 3, 3, 3}));

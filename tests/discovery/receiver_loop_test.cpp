@@ -36,8 +36,6 @@ void PrintTo(const BlockCase& c, std::ostream* out)
     *out << c.name;
 }
 
-const char* const kSeparator = "-------------------------\r\n";
-
 const BlockCase kBlockCases[] = {
     {"nothing_but_zeros_gives_two_lines", {}, "Packet from 0.0.0.0 \r\n-------------------------\r\n"},
     {"direct_offer_gives_three_lines",
@@ -71,14 +69,6 @@ TEST_P(ReportBlock, IsFormattedExactly)
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReportBlock, testing::ValuesIn(kBlockCases),
                          [](const testing::TestParamInfo<BlockCase>& info) { return info.param.name; });
-
-TEST(ReportBlock, SeparatorIsTwentyFiveHyphens)
-{
-    ReportText text{};
-    format_report_line(text, ReportLine::separator, ReplySummary{});
-    EXPECT_EQ(std::string(text.data()), std::string(25, '-') + "\r\n");
-    EXPECT_EQ(std::string(text.data()), kSeparator);
-}
 
 constexpr Ipv4Address kLoopback{127, 0, 0, 1};
 constexpr Ipv4Address kNone{0, 0, 0, 0};

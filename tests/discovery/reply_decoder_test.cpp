@@ -23,9 +23,9 @@ struct DecodeCase {
     ReplySummary before;
     Ipv4Address offered;
     Ipv4Address relay;
-    Bytes options;                // from offset 240
-    std::vector<Placed> placed;   // further bytes at absolute offsets
-    std::uint8_t fill;            // the rest of the options area
+    Bytes options;               // from offset 240
+    std::vector<Placed> placed;  // further bytes at absolute offsets
+    std::uint8_t fill;           // the rest of the options area
     ReplySummary expected;
 };
 
@@ -57,6 +57,8 @@ Bytes join(std::initializer_list<Bytes> parts)
     return all;
 }
 
+// One row per case; kept as rows by hand.
+// clang-format off
 const DecodeCase kDecodeCases[] = {
     {"server_identifier_first", kFresh, {192, 168, 1, 57}, kNone,
      join({{53, 1, 2, 54, 4, 192, 168, 1, 1}, kTypicalTail, {255}}), {}, 0,
@@ -97,6 +99,7 @@ const DecodeCase kDecodeCases[] = {
     {"jump_past_300_stops", kEarlier, kNone, kNone, {1, 250, 54, 4, 5, 5, 5, 5}, {{492, {1, 43}}, {537, {54, 4, 5, 5}}}, 0,
      {{10, 0, 0, 1}, kNone, kNone}},
 };
+// clang-format on
 
 class DecodeReply : public testing::TestWithParam<DecodeCase> {};
 

@@ -63,8 +63,9 @@ ScratchFolder::ScratchFolder()
     // Test programs run side by side, so the name mixes a clock, a random draw and a serial.
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     std::random_device random;
-    path = std::filesystem::temp_directory_path() / ("orvane-test-" + std::to_string(stamp) + "-" +
-                                                     std::to_string(random()) + "-" + std::to_string(serial.fetch_add(1)));
+    path =
+        std::filesystem::temp_directory_path() / ("orvane-test-" + std::to_string(stamp) + "-" +
+                                                  std::to_string(random()) + "-" + std::to_string(serial.fetch_add(1)));
     std::filesystem::create_directories(path);
 }
 
