@@ -95,8 +95,8 @@ QFont dialog_font()
     // "MS Sans Serif" where a system has it, else DejaVu Sans, the common Linux sans-serif.
     // Faces whose mean letter width rounds down (Liberation Sans, Arial) would leave the
     // appeal one line short of its rectangle: the units shrink more than the glyphs do.
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("DejaVu Sans")});
+    font.setFamilies(
+        {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
     font.setWeight(QFont::Normal);
@@ -134,10 +134,10 @@ QWidget* build_dialog_window(const DialogLayout& layout, WindowTable table)
     for (const ControlRow& row : layout.controls) {
         QWidget* control = nullptr;
         switch (row.kind) {
-        case ControlKind::edit: control = make_report_view(window); break;
-        case ControlKind::push_button: control = make_push_button(window, row, table); break;
-        case ControlKind::static_text: control = make_static_text(window, row); break;
-        case ControlKind::static_bitmap: control = make_picture(window); break;
+            case ControlKind::edit: control = make_report_view(window); break;
+            case ControlKind::push_button: control = make_push_button(window, row, table); break;
+            case ControlKind::static_text: control = make_static_text(window, row); break;
+            case ControlKind::static_bitmap: control = make_picture(window); break;
         }
         control->setProperty(kControlIdProperty, row.id);
         QRect place = dialog_units_to_pixels(units, row.x, row.y, row.width, row.height);

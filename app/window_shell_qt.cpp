@@ -23,8 +23,8 @@ namespace {
 struct WindowThreadBridge {
     std::mutex mutex;
     std::condition_variable changed;
-    bool open = false;             // a window's run serves calls
-    QObject* context = nullptr;    // lives on the window thread; calls are queued to it
+    bool open = false;           // a window's run serves calls
+    QObject* context = nullptr;  // lives on the window thread; calls are queued to it
     std::thread::id window_thread;
     int running_receivers = 0;
 };
@@ -124,8 +124,7 @@ WindowHandle shell_find_control(WindowHandle window, int control_id)
 
 void shell_clear_report_view()
 {
-    if (auto* view = qobject_cast<QPlainTextEdit*>(static_cast<QWidget*>(app_state.report_view.load())))
-        view->clear();
+    if (auto* view = qobject_cast<QPlainTextEdit*>(static_cast<QWidget*>(app_state.report_view.load()))) view->clear();
 }
 
 void shell_hide_window(WindowHandle window)

@@ -1,14 +1,9 @@
-// orvane-probe: one discovery request, the replies' report on stdout, then a clean end.
+// orvane-probe: start-up, the rounds of requests and replies, the verdict.
 #pragma once
 
-struct ProbeOptions {
-    double wait_seconds = 5.0;
-};
+#include "cli/probe_options.h"
 
-// Reads the command line into options. Returns -1 to go on, or the exit status to end with
-// at once (0 after --help, 2 for a bad command line, with CLI11's message printed).
-int parse_probe_options(int argc, char** argv, ProbeOptions& options);
-
-// Starts up, sends one request, reports replies until the wait ends or SIGINT/SIGTERM
-// arrives, then stops the receiver. Returns the exit status: 0, or 1 when start-up failed.
+// Starts up as the options ask, runs the rounds until the last wait ends, --quick is satisfied or
+// SIGINT/SIGTERM arrives, and reports. Returns the exit status: the verdict (0, 2 or 3), or 1 when
+// start-up failed.
 int run_probe(const ProbeOptions& options, const char* program_path);

@@ -57,37 +57,37 @@ TEST(QtLabWindow, ShowsRealOffersFromBothServersAndKeepsScreenshots)
         EXPECT_EQ(proc_status(field), QStringLiteral("0000000000000000")) << field;
 
     EXPECT_EQ(play({[&] {
-                      // Both servers answer the first request: two blocks, one of them relayed.
-                      const bool both = wait_until(
-                          [&] {
-                              const QString text = main_text(IDC_LOG);
-                              return text.count(QStringLiteral("-------------------------\n")) >= 2;
-                          },
-                          20000);
-                      const QString text = main_text(IDC_LOG);
-                      write_text("report_first.txt", text);
-                      ASSERT_TRUE(both) << text.toStdString();
-                      EXPECT_TRUE(text.contains(QStringLiteral("Packet from %1 \n Offered IP ").arg(server)))
-                          << text.toStdString();
-                      EXPECT_TRUE(text.contains(
-                          QStringLiteral("Packet from %1 \n Relayed by %2 \n Offered IP ").arg(upstream, relay)))
-                          << text.toStdString();
-                      EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("1"));
-                      EXPECT_EQ(main_text(IDC_RECEIVED), QStringLiteral("2"));
-                      QTest::qWait(300);
-                      save(main_window()->grab(), "main_window.png");
-                      for (int i = 0; i < 3; ++i) click(main_control(IDC_REFRESH));
-                      EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("4"));
-                      click(main_control(IDC_ABOUT));
-                  },
-                  [] {
-                      ASSERT_EQ(about_windows().size(), 1u);
-                      QWidget* about = about_windows()[0];
-                      QTest::qWait(500);
-                      save(about->grab(), "about_window.png");
-                      save(QGuiApplication::primaryScreen()->grabWindow(0), "screen.png");
-                      main_window()->close();
-                  }},
+                        // Both servers answer the first request: two blocks, one of them relayed.
+                        const bool both = wait_until(
+                            [&] {
+                                const QString text = main_text(IDC_LOG);
+                                return text.count(QStringLiteral("-------------------------\n")) >= 2;
+                            },
+                            20000);
+                        const QString text = main_text(IDC_LOG);
+                        write_text("report_first.txt", text);
+                        ASSERT_TRUE(both) << text.toStdString();
+                        EXPECT_TRUE(text.contains(QStringLiteral("Packet from %1 \n Offered IP ").arg(server)))
+                            << text.toStdString();
+                        EXPECT_TRUE(text.contains(
+                            QStringLiteral("Packet from %1 \n Relayed by %2 \n Offered IP ").arg(upstream, relay)))
+                            << text.toStdString();
+                        EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("1"));
+                        EXPECT_EQ(main_text(IDC_RECEIVED), QStringLiteral("2"));
+                        QTest::qWait(300);
+                        save(main_window()->grab(), "main_window.png");
+                        for (int i = 0; i < 3; ++i) click(main_control(IDC_REFRESH));
+                        EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("4"));
+                        click(main_control(IDC_ABOUT));
+                    },
+                    [] {
+                        ASSERT_EQ(about_windows().size(), 1u);
+                        QWidget* about = about_windows()[0];
+                        QTest::qWait(500);
+                        save(about->grab(), "about_window.png");
+                        save(QGuiApplication::primaryScreen()->grabWindow(0), "screen.png");
+                        main_window()->close();
+                    }},
                    40000),
               0);
 }

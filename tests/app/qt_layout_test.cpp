@@ -61,17 +61,18 @@ const char* kind_name(const QWidget* control)
 {
     if (qobject_cast<const QPlainTextEdit*>(control)) return "edit";
     if (qobject_cast<const QPushButton*>(control)) return "push_button";
-    if (auto* label = qobject_cast<const QLabel*>(control)) return label->pixmap().isNull() ? "static_text" : "static_bitmap";
+    if (auto* label = qobject_cast<const QLabel*>(control))
+        return label->pixmap().isNull() ? "static_text" : "static_bitmap";
     return "other";
 }
 
 const char* kind_name(ControlKind kind)
 {
     switch (kind) {
-    case ControlKind::edit: return "edit";
-    case ControlKind::push_button: return "push_button";
-    case ControlKind::static_text: return "static_text";
-    case ControlKind::static_bitmap: return "static_bitmap";
+        case ControlKind::edit: return "edit";
+        case ControlKind::push_button: return "push_button";
+        case ControlKind::static_text: return "static_text";
+        case ControlKind::static_bitmap: return "static_bitmap";
     }
     return "?";
 }

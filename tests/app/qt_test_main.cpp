@@ -28,6 +28,22 @@ bool private_network = false;
 
 }  // namespace
 
+#ifdef ORVANE_TSAN_SUPPRESSIONS
+// Qt's libraries are not built with ThreadSanitizer; calls made from inside them are not judged.
+extern "C" const char* __tsan_default_options()
+{
+    return "suppressions=" ORVANE_TSAN_SUPPRESSIONS;
+}
+#endif
+
+#ifdef ORVANE_LSAN_SUPPRESS_DBUS
+// libdbus, which Qt's X11 platform loads, keeps one buffer until the process ends.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libdbus-1.so.3\n";
+}
+#endif
+
 bool in_private_network()
 {
     return private_network;
@@ -41,7 +57,7 @@ int main(int argc, char** argv)
     if (!GTEST_FLAG_GET(list_tests)) private_network = enter_private_network();
 #endif
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Every unit case writes its LogFile into a folder of its own; the lab run keeps the caller's.
+        // Every unit case writes its LogFile into a folder of its own; the lab run keeps the caller's.
 #ifdef ORVANE_TEST_PRIVATE_NETWORK
     char folder[] = "/tmp/orvane-qt-test.XXXXXX";
     if (mkdtemp(folder) == nullptr || chdir(folder) != 0) return 2;

@@ -53,7 +53,7 @@ int play(std::vector<std::function<void()>> steps, int watchdog_ms)
 {
     auto player = std::make_shared<Player>();
     player->steps.assign(steps.begin(), steps.end());
-    QTimer::singleShot(0, qApp, [player] { play_next(player); });
+    QTimer::singleShot(20, qApp, [player] { play_next(player); });
     bool watchdog_fired = false;
     QTimer watchdog;
     watchdog.setSingleShot(true);
@@ -119,8 +119,8 @@ bool wait_until(const std::function<bool()>& done, int timeout_ms)
     return true;
 }
 
-std::vector<std::uint8_t> make_reply(const Ipv4Address& server, const Ipv4Address& offered,
-                                     const Ipv4Address& relay, std::size_t length)
+std::vector<std::uint8_t> make_reply(const Ipv4Address& server, const Ipv4Address& offered, const Ipv4Address& relay,
+                                     std::size_t length)
 {
     std::vector<std::uint8_t> bytes(length, 0);
     bytes[0] = 2;  // BOOTREPLY
@@ -130,8 +130,8 @@ std::vector<std::uint8_t> make_reply(const Ipv4Address& server, const Ipv4Addres
         bytes[16 + i] = offered[i];
         bytes[24 + i] = relay[i];
     }
-    const std::uint8_t options[] = {0x63, 0x82, 0x53, 0x63, 53, 1, 2, 54, 4,
-                                    server[0], server[1], server[2], server[3], 255};
+    const std::uint8_t options[] = {0x63, 0x82, 0x53,      0x63,      53,        1,         2,
+                                    54,   4,    server[0], server[1], server[2], server[3], 255};
     for (std::size_t i = 0; i < sizeof options; ++i) bytes[236 + i] = options[i];
     return bytes;
 }

@@ -37,7 +37,7 @@ bool wait_until(const std::function<bool()>& done, int timeout_ms = 5000);
 
 // A DHCP reply of `length` bytes: op 2, yiaddr and giaddr as given, option 54 with server,
 // then End. Free of 0x0A bytes when the addresses are, so its log copy has the same length.
-std::vector<std::uint8_t> make_reply(const Ipv4Address& server, const Ipv4Address& offered,
-                                     const Ipv4Address& relay, std::size_t length = 300);
+std::vector<std::uint8_t> make_reply(const Ipv4Address& server, const Ipv4Address& offered, const Ipv4Address& relay,
+                                     std::size_t length = 300);
 // Sends bytes from a loopback socket to 127.0.0.1:68.
 void send_to_reply_port(const std::vector<std::uint8_t>& bytes);

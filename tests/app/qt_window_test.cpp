@@ -90,7 +90,10 @@ protected:
         return requests;
     }
 
-    static void close_main() { main_window()->close(); }
+    static void close_main()
+    {
+        main_window()->close();
+    }
 };
 
 QString block(const char* server, const char* relay, const char* offered)
@@ -111,21 +114,22 @@ bool received_shows(int count)
 TEST_F(QtWindow, OpensAtTheTopLeftWithOneRequestSentAndNothingReceived)
 {
     EXPECT_EQ(play({[] {
-                  QWidget* window = main_window();
-                  ASSERT_NE(window, nullptr);
-                  EXPECT_TRUE(window->isVisible());
-                  EXPECT_EQ(window->windowTitle(), QStringLiteral("Orvane Version 1.0"));
-                  EXPECT_EQ(window->frameGeometry().topLeft(), QGuiApplication::primaryScreen()->geometry().topLeft());
-                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("1"));
-                  EXPECT_EQ(main_text(IDC_RECEIVED), QStringLiteral("0"));
-                  EXPECT_EQ(main_text(IDC_LOG), QString());
-                  EXPECT_EQ(app_state.stop_flag.load(), 0);
-                  EXPECT_EQ(app_state.report_view.load(), static_cast<void*>(report_view()));
-                  const auto sent = take_sent_requests();
-                  ASSERT_EQ(sent.size(), 1u);
-                  EXPECT_EQ(sent[0].size(), 548);
-              },
-               [] { close_main(); }}),
+                        QWidget* window = main_window();
+                        ASSERT_NE(window, nullptr);
+                        EXPECT_TRUE(window->isVisible());
+                        EXPECT_EQ(window->windowTitle(), QStringLiteral("Orvane Version 1.0"));
+                        EXPECT_EQ(window->frameGeometry().topLeft(),
+                                  QGuiApplication::primaryScreen()->geometry().topLeft());
+                        EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("1"));
+                        EXPECT_EQ(main_text(IDC_RECEIVED), QStringLiteral("0"));
+                        EXPECT_EQ(main_text(IDC_LOG), QString());
+                        EXPECT_EQ(app_state.stop_flag.load(), 0);
+                        EXPECT_EQ(app_state.report_view.load(), static_cast<void*>(report_view()));
+                        const auto sent = take_sent_requests();
+                        ASSERT_EQ(sent.size(), 1u);
+                        EXPECT_EQ(sent[0].size(), 548);
+                    },
+                    [] { close_main(); }}),
               0);
     EXPECT_EQ(app_state.stop_flag.load(), 1);
 }
@@ -133,37 +137,37 @@ TEST_F(QtWindow, OpensAtTheTopLeftWithOneRequestSentAndNothingReceived)
 TEST_F(QtWindow, ThreeRefreshClicksSendThreeMoreIdenticalRequests)
 {
     EXPECT_EQ(play({[] {
-                  for (int i = 0; i < 3; ++i) click(main_control(IDC_REFRESH));
-                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("4"));
-                  const auto sent = take_sent_requests();
-                  ASSERT_EQ(sent.size(), 4u);
-                  for (const QByteArray& request : sent) EXPECT_EQ(request, sent[0]);
-              },
-               [] { close_main(); }}),
+                        for (int i = 0; i < 3; ++i) click(main_control(IDC_REFRESH));
+                        EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("4"));
+                        const auto sent = take_sent_requests();
+                        ASSERT_EQ(sent.size(), 4u);
+                        for (const QByteArray& request : sent) EXPECT_EQ(request, sent[0]);
+                    },
+                    [] { close_main(); }}),
               0);
 }
 
 TEST_F(QtWindow, EnterClicksNoButtonAndSpaceClicksTheFocusedOne)
 {
     EXPECT_EQ(play({[] {
-                  QWidget* window = main_window();
-                  window->activateWindow();
-                  for (const int id : {IDC_REFRESH, IDC_CLEAR, IDC_ABOUT}) {
-                      EXPECT_FALSE(static_cast<QPushButton*>(main_control(id))->isDefault());
-                      EXPECT_FALSE(static_cast<QPushButton*>(main_control(id))->autoDefault());
-                  }
-                  QWidget* refresh = main_control(IDC_REFRESH);
-                  refresh->setFocus();
-                  QTest::keyClick(refresh, Qt::Key_Return);
-                  QTest::keyClick(refresh, Qt::Key_Enter);
-                  report_view()->setFocus();
-                  QTest::keyClick(report_view(), Qt::Key_Return);
-                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("1"));
-                  EXPECT_TRUE(about_windows().empty());
-                  QTest::keyClick(refresh, Qt::Key_Space);
-                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("2"));
-              },
-               [] { close_main(); }}),
+                        QWidget* window = main_window();
+                        window->activateWindow();
+                        for (const int id : {IDC_REFRESH, IDC_CLEAR, IDC_ABOUT}) {
+                            EXPECT_FALSE(static_cast<QPushButton*>(main_control(id))->isDefault());
+                            EXPECT_FALSE(static_cast<QPushButton*>(main_control(id))->autoDefault());
+                        }
+                        QWidget* refresh = main_control(IDC_REFRESH);
+                        refresh->setFocus();
+                        QTest::keyClick(refresh, Qt::Key_Return);
+                        QTest::keyClick(refresh, Qt::Key_Enter);
+                        report_view()->setFocus();
+                        QTest::keyClick(report_view(), Qt::Key_Return);
+                        EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("1"));
+                        EXPECT_TRUE(about_windows().empty());
+                        QTest::keyClick(refresh, Qt::Key_Space);
+                        EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("2"));
+                    },
+                    [] { close_main(); }}),
               0);
 }
 
@@ -175,7 +179,11 @@ TEST_F(QtWindow, RepliesRaiseTheCountAndAddTheirBlocks)
         QString expected;
     };
     const std::vector<Row> rows = {
-        {"direct offer", {192, 168, 1, 1}, {192, 168, 1, 57}, {0, 0, 0, 0}, block("192.168.1.1", nullptr, "192.168.1.57")},
+        {"direct offer",
+         {192, 168, 1, 1},
+         {192, 168, 1, 57},
+         {0, 0, 0, 0},
+         block("192.168.1.1", nullptr, "192.168.1.57")},
         {"relayed offer",
          {192, 168, 3, 1},
          {192, 168, 4, 7},
@@ -184,29 +192,30 @@ TEST_F(QtWindow, RepliesRaiseTheCountAndAddTheirBlocks)
         {"no offer, no relay", {0, 0, 0, 0}, {0, 1, 2, 3}, {0, 9, 9, 9}, block("0.0.0.0", nullptr, nullptr)},
     };
     EXPECT_EQ(play({[&] {
-                  QString expected;
-                  int count = 0;
-                  for (const Row& row : rows) {
-                      send_to_reply_port(make_reply(row.server, row.offered, row.relay));
-                      expected += row.expected;
-                      ASSERT_TRUE(received_shows(++count)) << row.name;
-                      ASSERT_TRUE(wait_until([&] { return main_text(IDC_LOG) == expected; }))
-                          << row.name << ": " << main_text(IDC_LOG).toStdString();
-                  }
-                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("1"));
-              },
-               [] { close_main(); }}),
+                        QString expected;
+                        int count = 0;
+                        for (const Row& row : rows) {
+                            send_to_reply_port(make_reply(row.server, row.offered, row.relay));
+                            expected += row.expected;
+                            ASSERT_TRUE(received_shows(++count)) << row.name;
+                            ASSERT_TRUE(wait_until([&] { return main_text(IDC_LOG) == expected; }))
+                                << row.name << ": " << main_text(IDC_LOG).toStdString();
+                        }
+                        EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("1"));
+                    },
+                    [] { close_main(); }}),
               0);
 }
 
 TEST_F(QtWindow, ClearEmptiesTheViewKeepsBothCountsAndTheNextBlockStartsAtTheTop)
 {
-    EXPECT_EQ(play({[] {
+    EXPECT_EQ(
+        play({[] {
                   send_to_reply_port(make_reply({192, 168, 1, 1}, {192, 168, 1, 50}, {0, 0, 0, 0}));
                   ASSERT_TRUE(received_shows(1));
                   click(main_control(IDC_REFRESH));
-                  ASSERT_TRUE(wait_until(
-                      [] { return main_text(IDC_LOG) == block("192.168.1.1", nullptr, "192.168.1.50"); }));
+                  ASSERT_TRUE(
+                      wait_until([] { return main_text(IDC_LOG) == block("192.168.1.1", nullptr, "192.168.1.50"); }));
                   click(main_control(IDC_CLEAR));
                   EXPECT_EQ(main_text(IDC_LOG), QString());
                   EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("2"));
@@ -216,8 +225,8 @@ TEST_F(QtWindow, ClearEmptiesTheViewKeepsBothCountsAndTheNextBlockStartsAtTheTop
                   EXPECT_TRUE(wait_until([] { return main_text(IDC_LOG) == block("192.168.1.2", nullptr, nullptr); }))
                       << main_text(IDC_LOG).toStdString();
               },
-               [] { close_main(); }}),
-              0);
+              [] { close_main(); }}),
+        0);
 }
 
 TEST_F(QtWindow, ABlockLandsAtTheCaretAndReplacesTheSelection)
@@ -237,27 +246,27 @@ TEST_F(QtWindow, ABlockLandsAtTheCaretAndReplacesTheSelection)
         SCOPED_TRACE(row.name);
         std::remove("LogFile");
         EXPECT_EQ(play({[&] {
-                      send_to_reply_port(make_reply({192, 168, 1, 1}, {192, 168, 1, 57}, {0, 0, 0, 0}));
-                      ASSERT_TRUE(wait_until([&] { return main_text(IDC_LOG) == first; }));
-                      QPlainTextEdit* view = report_view();
-                      // Put the caret there as a person would: a click on the character.
-                      QTextCursor at(view->document());
-                      at.setPosition(row.anchor);
-                      const QPoint point = view->cursorRect(at).center();
-                      QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, point);
-                      ASSERT_EQ(view->textCursor().position(), row.anchor);
-                      if (row.position != row.anchor) {
-                          QTextCursor selection = view->textCursor();
-                          selection.setPosition(row.position, QTextCursor::KeepAnchor);
-                          view->setTextCursor(selection);
-                      }
-                      send_to_reply_port(make_reply({192, 168, 9, 9}, {0, 0, 0, 0}, {0, 0, 0, 0}));
-                      const QString expected = first.left(row.anchor) + second + first.mid(row.position);
-                      EXPECT_TRUE(wait_until([&] { return main_text(IDC_LOG) == expected; }))
-                          << main_text(IDC_LOG).toStdString();
-                      EXPECT_EQ(view->textCursor().position(), row.anchor + second.size());
-                  },
-                   [] { close_main(); }}),
+                            send_to_reply_port(make_reply({192, 168, 1, 1}, {192, 168, 1, 57}, {0, 0, 0, 0}));
+                            ASSERT_TRUE(wait_until([&] { return main_text(IDC_LOG) == first; }));
+                            QPlainTextEdit* view = report_view();
+                            // Put the caret there as a person would: a click on the character.
+                            QTextCursor at(view->document());
+                            at.setPosition(row.anchor);
+                            const QPoint point = view->cursorRect(at).center();
+                            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, point);
+                            ASSERT_EQ(view->textCursor().position(), row.anchor);
+                            if (row.position != row.anchor) {
+                                QTextCursor selection = view->textCursor();
+                                selection.setPosition(row.position, QTextCursor::KeepAnchor);
+                                view->setTextCursor(selection);
+                            }
+                            send_to_reply_port(make_reply({192, 168, 9, 9}, {0, 0, 0, 0}, {0, 0, 0, 0}));
+                            const QString expected = first.left(row.anchor) + second + first.mid(row.position);
+                            EXPECT_TRUE(wait_until([&] { return main_text(IDC_LOG) == expected; }))
+                                << main_text(IDC_LOG).toStdString();
+                            EXPECT_EQ(view->textCursor().position(), row.anchor + second.size());
+                        },
+                        [] { close_main(); }}),
                   0);
         reopen_endpoints();
     }
@@ -268,43 +277,42 @@ TEST_F(QtWindow, ABlockLandsAtTheCaretAndReplacesTheSelection)
 TEST_F(QtWindow, AboutOpensHidesReopensAndLeavesTheMainWindowWorking)
 {
     QWidget* first_about = nullptr;
-    EXPECT_EQ(
-        play({[] { click(main_control(IDC_ABOUT)); },
-              [&] {
-                  // Inside the first About window's run.
-                  const auto abouts = about_windows();
-                  ASSERT_EQ(abouts.size(), 1u);
-                  first_about = abouts[0];
-                  EXPECT_TRUE(first_about->isVisible());
-                  EXPECT_EQ(first_about->frameGeometry().topLeft(),
-                            QGuiApplication::primaryScreen()->geometry().topLeft());
-                  EXPECT_TRUE(main_window()->isEnabled());
-                  click(main_control(IDC_REFRESH));
-                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("2"));
-                  send_to_reply_port(make_reply({192, 168, 1, 1}, {192, 168, 1, 5}, {0, 0, 0, 0}));
-                  ASSERT_TRUE(received_shows(1));
-                  ASSERT_TRUE(wait_until([] { return main_text(IDC_LOG).endsWith(kSeparator); }));
-                  click(main_control(IDC_CLEAR));
-                  EXPECT_EQ(main_text(IDC_LOG), QString());
-                  first_about->close();
-              },
-              [&] {
-                  // Closed means hidden: the window and its run are still there.
-                  ASSERT_EQ(about_windows().size(), 1u);
-                  EXPECT_FALSE(first_about->isVisible());
-                  click(main_control(IDC_REFRESH));
-                  EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("3"));
-                  click(main_control(IDC_ABOUT));
-              },
-              [&] {
-                  const auto abouts = about_windows();
-                  ASSERT_EQ(abouts.size(), 2u);
-                  QWidget* second = abouts[0] == first_about ? abouts[1] : abouts[0];
-                  EXPECT_TRUE(second->isVisible());
-                  EXPECT_FALSE(first_about->isVisible());
-                  close_main();
-              }}),
-        0);
+    EXPECT_EQ(play({[] { click(main_control(IDC_ABOUT)); },
+                    [&] {
+                        // Inside the first About window's run.
+                        const auto abouts = about_windows();
+                        ASSERT_EQ(abouts.size(), 1u);
+                        first_about = abouts[0];
+                        EXPECT_TRUE(first_about->isVisible());
+                        EXPECT_EQ(first_about->frameGeometry().topLeft(),
+                                  QGuiApplication::primaryScreen()->geometry().topLeft());
+                        EXPECT_TRUE(main_window()->isEnabled());
+                        click(main_control(IDC_REFRESH));
+                        EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("2"));
+                        send_to_reply_port(make_reply({192, 168, 1, 1}, {192, 168, 1, 5}, {0, 0, 0, 0}));
+                        ASSERT_TRUE(received_shows(1));
+                        ASSERT_TRUE(wait_until([] { return main_text(IDC_LOG).endsWith(kSeparator); }));
+                        click(main_control(IDC_CLEAR));
+                        EXPECT_EQ(main_text(IDC_LOG), QString());
+                        first_about->close();
+                    },
+                    [&] {
+                        // Closed means hidden: the window and its run are still there.
+                        ASSERT_EQ(about_windows().size(), 1u);
+                        EXPECT_FALSE(first_about->isVisible());
+                        click(main_control(IDC_REFRESH));
+                        EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("3"));
+                        click(main_control(IDC_ABOUT));
+                    },
+                    [&] {
+                        const auto abouts = about_windows();
+                        ASSERT_EQ(abouts.size(), 2u);
+                        QWidget* second = abouts[0] == first_about ? abouts[1] : abouts[0];
+                        EXPECT_TRUE(second->isVisible());
+                        EXPECT_FALSE(first_about->isVisible());
+                        close_main();
+                    }}),
+              0);
     EXPECT_TRUE(about_windows().empty()) << "every About window ends with the quit request";
 }
 
@@ -312,8 +320,7 @@ TEST_F(QtWindow, ClosingTheMainWindowEndsEveryRunWhetherAboutIsShownOrHidden)
 {
     for (const bool hide_first : {false, true}) {
         SCOPED_TRACE(hide_first ? "About hidden" : "About shown");
-        EXPECT_EQ(play({[] { click(main_control(IDC_ABOUT)); },
-                        [] { click(main_control(IDC_ABOUT)); },
+        EXPECT_EQ(play({[] { click(main_control(IDC_ABOUT)); }, [] { click(main_control(IDC_ABOUT)); },
                         [hide_first] {
                             ASSERT_EQ(about_windows().size(), 2u);
                             if (hide_first)
@@ -339,8 +346,10 @@ TEST_F(QtWindow, AboutShowsTheTemplatesTextsAndThePictureAtItsOwnSize)
                         QStringList texts;
                         QSize picture;
                         for (QLabel* label : about->findChildren<QLabel*>()) {
-                            if (!label->pixmap().isNull()) picture = label->size();
-                            else texts << label->text();
+                            if (!label->pixmap().isNull())
+                                picture = label->size();
+                            else
+                                texts << label->text();
                         }
                         EXPECT_EQ(picture, QSize(89, 85));
                         EXPECT_TRUE(texts.contains(QLatin1String(kAppealText))) << texts.join('|').toStdString();
@@ -422,12 +431,12 @@ TEST_F(QtWindow, OutputOperationsDoNothingWhileNoWindowExists)
 TEST_F(QtWindow, CountsShowAsUnsignedDecimals)
 {
     EXPECT_EQ(play({[] {
-                  show_received_count(-1);
-                  EXPECT_EQ(main_text(IDC_RECEIVED), QStringLiteral("4294967295"));
-                  show_received_count(2147483647);
-                  EXPECT_EQ(main_text(IDC_RECEIVED), QStringLiteral("2147483647"));
-              },
-               [] { close_main(); }}),
+                        show_received_count(-1);
+                        EXPECT_EQ(main_text(IDC_RECEIVED), QStringLiteral("4294967295"));
+                        show_received_count(2147483647);
+                        EXPECT_EQ(main_text(IDC_RECEIVED), QStringLiteral("2147483647"));
+                    },
+                    [] { close_main(); }}),
               0);
 }
 
@@ -497,6 +506,9 @@ protected:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+#ifdef ORVANE_TSAN_SUPPRESSIONS
+        env.insert(QStringLiteral("TSAN_OPTIONS"), QStringLiteral("suppressions=" ORVANE_TSAN_SUPPRESSIONS));
+#endif
         for (const QString& entry : environment) env.insert(entry.section('=', 0, 0), entry.section('=', 1));
         program.setProcessEnvironment(env);
         program.setWorkingDirectory(folder_);

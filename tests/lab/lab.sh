@@ -6,10 +6,10 @@
 #   relay  (dhcrelay) eth0   --+
 #   relay eth1 --- routed link --- upstream (dnsmasq)
 #
-# lab.sh up [--ping] [--state FILE]      build one; prints the state file's path
-# lab.sh exec STATE HOST -- CMD...        run CMD on client|server|relay|upstream|switch
+# lab.sh up [--ping] [--rogue] [--state FILE]  build one (--rogue: a third dnsmasq on the link); prints the state
+# lab.sh exec STATE HOST -- CMD...        run CMD on client|server|relay|upstream|switch|rogue
 # lab.sh down STATE                       remove everything that lab made
-# lab.sh run [--ping] -- CMD...           up, CMD with ORVANE_LAB_STATE set, down (also on failure)
+# lab.sh run [--ping] [--rogue] -- CMD... up, CMD with ORVANE_LAB_STATE set, down (also on failure)
 # lab.sh sweep                            remove labs whose owner process has gone
 set -euo pipefail
 
@@ -91,9 +91,11 @@ start_dnsmasq() {  # start_dnsmasq NS NAME RANGE
 lab_up() {
     local state="" owner=$PPID
     PING=no
+    ROGUE=no
     while [ $# -gt 0 ]; do
         case $1 in
             --ping) PING=yes ;;
+            --rogue) ROGUE=yes ;;
             --state) state=$2; shift ;;
             --owner) owner=$2; shift ;;
             *) die "unknown option $1" ;;
@@ -125,7 +127,15 @@ lab_up() {
     record NS_SERVER "orv-$id-server"
     record NS_RELAY "orv-$id-relay"
     record NS_UPSTREAM "orv-$id-upstream"
-    record NAMESPACES "$NS_SWITCH $NS_CLIENT $NS_SERVER $NS_RELAY $NS_UPSTREAM"
+    if [ "$ROGUE" = yes ]; then
+        # An unauthorised server on the client's link, for the probe's verdicts and flags.
+        record NS_ROGUE "orv-$id-rogue"
+        record ROGUE_IP "$LAN_PREFIX.3"
+        record ROGUE_RANGE "$LAN_PREFIX.160,$LAN_PREFIX.190"
+        record NAMESPACES "$NS_SWITCH $NS_CLIENT $NS_SERVER $NS_RELAY $NS_UPSTREAM $NS_ROGUE"
+    else
+        record NAMESPACES "$NS_SWITCH $NS_CLIENT $NS_SERVER $NS_RELAY $NS_UPSTREAM"
+    fi
     record CLIENT_IF eth0
     record CLIENT_MAC "$CLIENT_MAC_DEFAULT"
     record CLIENT_IP "$LAN_PREFIX.10"
@@ -153,6 +163,12 @@ lab_up() {
     for port in p-client p-server p-relay; do
         ip -n "$NS_SWITCH" link set "$port" master br0 up
     done
+    if [ "$ROGUE" = yes ]; then
+        veth "$NS_ROGUE" eth0 "$NS_SWITCH" p-rogue
+        ip -n "$NS_SWITCH" link set p-rogue master br0 up
+        ip -n "$NS_ROGUE" addr add "$ROGUE_IP/24" dev eth0
+        ip -n "$NS_ROGUE" link set eth0 up
+    fi
 
     ip -n "$NS_CLIENT" addr add "$CLIENT_IP/24" dev eth0
     ip -n "$NS_CLIENT" link set eth0 up
@@ -173,6 +189,7 @@ lab_up() {
 
     start_dnsmasq "$NS_SERVER" server "$SERVER_RANGE"
     start_dnsmasq "$NS_UPSTREAM" upstream "$UPSTREAM_RANGE"
+    if [ "$ROGUE" = yes ]; then start_dnsmasq "$NS_ROGUE" rogue "$ROGUE_RANGE"; fi
     setsid ip netns exec "$NS_RELAY" "$DHCRELAY" -4 -d -pf "$LAB_DIR/relay.pid" -id eth0 -iu eth1 "$UPSTREAM_IP" \
         </dev/null >"$LAB_DIR/relay.log" 2>&1 &
 
@@ -181,7 +198,8 @@ lab_up() {
     for tries in $(seq 100); do
         if ip netns exec "$NS_RELAY" grep -q ':0043 ' /proc/net/udp 2>/dev/null \
             && ip netns exec "$NS_SERVER" grep -q ':0043 ' /proc/net/udp 2>/dev/null \
-            && ip netns exec "$NS_UPSTREAM" grep -q ':0043 ' /proc/net/udp 2>/dev/null; then
+            && ip netns exec "$NS_UPSTREAM" grep -q ':0043 ' /proc/net/udp 2>/dev/null \
+            && { [ "$ROGUE" = no ] || ip netns exec "$NS_ROGUE" grep -q ':0043 ' /proc/net/udp 2>/dev/null; }; then
             break
         fi
         [ "$tries" -eq 100 ] && die "the DHCP peers did not come up (see $LAB_DIR)"
@@ -206,7 +224,8 @@ lab_exec() {
         relay) ns=$NS_RELAY ;;
         upstream) ns=$NS_UPSTREAM ;;
         switch) ns=$NS_SWITCH ;;
-        *) die "unknown host $host (client, server, relay, upstream, switch)" ;;
+        rogue) ns=${NS_ROGUE:-}; [ -n "$ns" ] || die "this lab has no rogue host (lab.sh up --rogue)" ;;
+        *) die "unknown host $host (client, server, relay, upstream, switch, rogue)" ;;
     esac
     exec ip netns exec "$ns" "$@"
 }

@@ -1,0 +1,96 @@
+// The probe's start-up: the window program's two endpoints, or one pair per interface.
+#include "cli/probe_startup.h"
+
+#include "app/privileges.h"
+#include "app/startup.h"
+#include "discovery/host_interfaces.h"
+#include "discovery/network.h"
+#include "discovery/probe_endpoints.h"
+
+namespace {
+
+std::string interface_names(const std::vector<HostInterface>& interfaces)
+{
+    std::string names;
+    for (const HostInterface& interface : interfaces) names += (names.empty() ? "" : ", ") + interface.name;
+    return names.empty() ? "none" : names;
+}
+
+std::string device_failure(const std::string& device, std::uint16_t port, const DeviceEndpoint& opened,
+                           const char* program_path)
+{
+    if (opened.failed_step == DeviceEndpointStep::device) {
+        std::string message = "cannot tie a socket to interface " + device + ": " + network_error_text(opened.error_code);
+        if (is_permission_error(opened.error_code))
+            message += std::string("; Linux before 5.7 asks for cap_net_raw here: sudo setcap "
+                                   "cap_net_bind_service,cap_net_raw=+ep ") + program_path;
+        return message;
+    }
+    StartupOutcome outcome;
+    outcome.failed_step = port == kDhcpServerPort ? StartupStep::request_endpoint : StartupStep::reply_endpoint;
+    outcome.error_code = opened.error_code;
+    return "on interface " + device + ": " + startup_failure_message(outcome, program_path);
+}
+
+std::string open_default_sockets(const ProbeOptions& options, std::vector<ProbeSocket>& sockets,
+                                 const char* program_path)
+{
+    // Exactly the window program's start-up, privilege drop included.
+    const StartupOutcome outcome = start_up();
+    if (outcome.failed_step != StartupStep::none) return startup_failure_message(outcome, program_path);
+    report_arrival_interface(app_state.reply_endpoint);
+    ProbeSocket socket;
+    socket.request = app_state.request_endpoint;
+    socket.reply = app_state.reply_endpoint;
+    socket.hardware_address = options.mac_given ? options.mac : app_state.hardware_address;
+    sockets.push_back(socket);
+    return {};
+}
+
+std::string open_interface_sockets(const ProbeOptions& options, std::vector<ProbeSocket>& sockets,
+                                   const char* program_path)
+{
+    if (!interface_binding_supported())
+        return "--interface and --all-interfaces need a socket tied to one interface, which this platform "
+               "cannot make; run without them";
+    if (start_network() == 1) return "cannot start the socket library: " + network_error_text(last_network_error());
+    std::vector<HostInterface> interfaces;
+    if (!list_host_interfaces(interfaces)) return "cannot list the host's interfaces";
+    std::vector<const HostInterface*> chosen;
+    if (options.all_interfaces) {
+        chosen = probe_candidates(interfaces);
+        if (chosen.empty()) return "no Ethernet interface is up with an IPv4 address";
+    } else {
+        const HostInterface* named = find_host_interface(interfaces, options.interface);
+        if (named == nullptr)
+            return "no interface named " + options.interface + " (there are: " + interface_names(interfaces) + ")";
+        chosen.push_back(named);
+    }
+    for (const HostInterface* interface : chosen) {
+        ProbeSocket socket;
+        socket.device = interface->name;
+        const DeviceEndpoint request = open_device_endpoint(kDhcpServerPort, interface->name.c_str());
+        if (request.endpoint == kNoEndpoint)
+            return device_failure(interface->name, kDhcpServerPort, request, program_path);
+        const DeviceEndpoint reply = open_device_endpoint(kDhcpClientPort, interface->name.c_str());
+        if (reply.endpoint == kNoEndpoint) return device_failure(interface->name, kDhcpClientPort, reply, program_path);
+        socket.request = request.endpoint;
+        socket.reply = reply.endpoint;
+        socket.hardware_address = options.mac_given ? options.mac : interface->hardware_address;
+        sockets.push_back(socket);
+    }
+    // Untrusted bytes are read from here on: nothing more needs a privilege.
+    drop_privileges();
+    return {};
+}
+
+}  // namespace
+
+std::string open_probe_sockets(const ProbeOptions& options, std::vector<ProbeSocket>& sockets,
+                               const char* program_path)
+{
+    sockets.clear();
+    if (options.all_interfaces || !options.interface.empty())
+        return open_interface_sockets(options, sockets, program_path);
+    return open_default_sockets(options, sockets, program_path);
+}

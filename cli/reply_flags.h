@@ -1,0 +1,30 @@
+// The probe's flags on a reply: what a plain report of the offer would not show.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/server_tally.h"
+
+enum class RelayNetwork {
+    not_relayed,  // a direct reply, or one without an offered address
+    unknown,      // relayed, but no subnet mask came with it
+    inside,       // the offered address lies in the relay's network, by the reply's own subnet mask
+    outside,
+};
+
+struct ReplyFlags {
+    bool unexpected_server = false;  // --expect named servers and this is none of them
+    bool not_offer = false;          // message type other than OFFER, or none at all
+    bool no_server_identifier = false;
+    bool identifier_differs_from_source = false;  // a direct reply sent from another address
+    bool several_paths = false;            // its server answered through another relay or interface too
+    bool several_servers_on_link = false;  // another server offered on the same interface
+    RelayNetwork relay_network = RelayNetwork::not_relayed;
+};
+
+// Judges a reply against the tally that already holds it. Pure.
+ReplyFlags judge_reply(const ReplyRecord& reply, const Tally& tally, const std::vector<Ipv4Address>& expected);
+
+// The flags as words for the text report, in a fixed order; empty when nothing is flagged.
+std::vector<std::string> flag_words(const ReplyFlags& flags);

@@ -1,0 +1,114 @@
+// What the probe has heard: one record per reply, and per server its counts, times and paths.
+#include "cli/server_tally.h"
+
+#include <algorithm>
+
+namespace {
+
+ServerRecord& record_for(Tally& tally, const ReplyRecord& reply)
+{
+    const Ipv4Address key = server_key(reply);
+    for (ServerRecord& server : tally.servers)
+        if (server.key == key) return server;
+    ServerRecord server;
+    server.key = key;
+    server.identified = reply.fields.has_server_identifier;
+    server.first_unix_ms = reply.unix_ms;
+    server.first_elapsed = reply.elapsed;
+    tally.servers.push_back(server);
+    return tally.servers.back();
+}
+
+void add_path(ServerRecord& server, const ReplyRecord& reply)
+{
+    ServerPath path;
+    path.interface = reply.interface;
+    path.relay = is_relayed(reply) ? reply.fields.relay_address : Ipv4Address{};
+    path.source = reply.source.address;
+    const bool known = std::any_of(server.paths.begin(), server.paths.end(), [&path](const ServerPath& p) {
+        return p.interface == path.interface && p.relay == path.relay && p.source == path.source;
+    });
+    if (!known) server.paths.push_back(path);
+}
+
+void add_link_offer(Tally& tally, const ReplyRecord& reply)
+{
+    auto link = std::find_if(tally.links.begin(), tally.links.end(),
+                             [&reply](const LinkOffers& l) { return l.interface == reply.interface; });
+    if (link == tally.links.end()) {
+        tally.links.push_back(LinkOffers{reply.interface, {}});
+        link = tally.links.end() - 1;
+    }
+    const Ipv4Address key = server_key(reply);
+    if (std::find(link->servers.begin(), link->servers.end(), key) == link->servers.end())
+        link->servers.push_back(key);
+}
+
+}  // namespace
+
+Ipv4Address server_key(const ReplyRecord& reply)
+{
+    return reply.fields.has_server_identifier ? reply.fields.server_identifier : reply.source.address;
+}
+
+bool is_relayed(const ReplyRecord& reply)
+{
+    return reply.fields.has_header && !is_zero_address(reply.fields.relay_address);
+}
+
+bool is_offer(const ReplyRecord& reply)
+{
+    return reply.fields.has_message_type && reply.fields.message_type == kDhcpOffer;
+}
+
+bool reply_is_expected(const std::vector<Ipv4Address>& expected, const ReplyRecord& reply)
+{
+    for (const Ipv4Address& address : expected) {
+        if (reply.fields.has_server_identifier && reply.fields.server_identifier == address) return true;
+        if (reply.source.address == address) return true;
+    }
+    return false;
+}
+
+void tally_reply(Tally& tally, const ReplyRecord& reply, const std::vector<Ipv4Address>& expected)
+{
+    tally.replies += 1;
+    ServerRecord& server = record_for(tally, reply);
+    server.replies += 1;
+    if (is_offer(reply)) server.offers += 1;
+    if (server.last_round != reply.round) {
+        server.rounds += 1;
+        server.last_round = reply.round;
+    }
+    if (!expected.empty() && !reply_is_expected(expected, reply)) server.unexpected_replies += 1;
+    server.last_unix_ms = reply.unix_ms;
+    server.last_elapsed = reply.elapsed;
+    add_path(server, reply);
+    if (is_offer(reply)) add_link_offer(tally, reply);
+}
+
+const ServerRecord* find_server(const Tally& tally, const Ipv4Address& key)
+{
+    for (const ServerRecord& server : tally.servers)
+        if (server.key == key) return &server;
+    return nullptr;
+}
+
+const LinkOffers* find_link(const Tally& tally, const std::string& interface)
+{
+    for (const LinkOffers& link : tally.links)
+        if (link.interface == interface) return &link;
+    return nullptr;
+}
+
+std::size_t distinct_routes(const ServerRecord& server)
+{
+    std::vector<const ServerPath*> routes;
+    for (const ServerPath& path : server.paths) {
+        const bool seen = std::any_of(routes.begin(), routes.end(), [&path](const ServerPath* r) {
+            return r->interface == path.interface && r->relay == path.relay;
+        });
+        if (!seen) routes.push_back(&path);
+    }
+    return routes.size();
+}

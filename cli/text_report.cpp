@@ -1,0 +1,192 @@
+// The probe's own lines of the text report.
+#include "cli/text_report.h"
+
+#include <cstdio>
+
+#include "discovery/network.h"
+
+namespace {
+
+std::string counted(int n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string joined(const std::vector<Ipv4Address>& addresses)
+{
+    std::string text;
+    for (const Ipv4Address& address : addresses) text += (text.empty() ? "" : ", ") + address_text(address);
+    return text;
+}
+
+std::string path_text(const ServerRecord& server, const ServerPath& path)
+{
+    std::string text = path.interface.empty() ? "" : path.interface + " ";
+    const bool relayed = !is_zero_address(path.relay);
+    text += relayed ? "relay " + address_text(path.relay) : "direct";
+    // Say where the datagram came from only when that is not what the path already names.
+    const Ipv4Address& usual = relayed ? path.relay : server.key;
+    if (path.source != usual) text += " from " + address_text(path.source);
+    return text;
+}
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian), valid for every int64 day count in use.
+void civil_from_days(std::int64_t days, int& year, int& month, int& day)
+{
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t of_era = days - era * 146097;
+    const std::int64_t year_of_era = (of_era - of_era / 1460 + of_era / 36524 - of_era / 146096) / 365;
+    const std::int64_t day_of_year = of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const std::int64_t mp = (5 * day_of_year + 2) / 153;
+    day = static_cast<int>(day_of_year - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(year_of_era + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+std::string message_text(const ReplyRecord& reply)
+{
+    if (!reply.fields.has_message_type) return "none";
+    const char* name = message_type_name(reply.fields.message_type);
+    return name != nullptr ? name : std::to_string(reply.fields.message_type);
+}
+
+}  // namespace
+
+std::string utc_time_text(std::int64_t unix_ms)
+{
+    std::int64_t days = unix_ms / 86400000;
+    std::int64_t rest = unix_ms % 86400000;
+    if (rest < 0) {
+        rest += 86400000;
+        days -= 1;
+    }
+    int year, month, day;
+    civil_from_days(days, year, month, day);
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", year, month, day,
+                  static_cast<int>(rest / 3600000), static_cast<int>(rest / 60000 % 60),
+                  static_cast<int>(rest / 1000 % 60), static_cast<int>(rest % 1000));
+    return text;
+}
+
+std::string flags_line(const ReplyFlags& flags)
+{
+    std::string line;
+    for (const std::string& word : flag_words(flags)) line += " " + word;
+    return line.empty() ? line : " Flags" + line;
+}
+
+std::vector<std::string> extra_block_lines(const ReplyRecord& reply, const ReplyFlags& flags)
+{
+    std::vector<std::string> lines;
+    if (!reply.interface.empty()) lines.push_back(" Interface " + reply.interface);
+    lines.push_back(" Source " + address_text(reply.source.address) + ":" + std::to_string(reply.source.port));
+    lines.push_back(" Message " + message_text(reply));
+    if (reply.truncated) lines.push_back(" Longer than 548 bytes: only its first 548 were read");
+    const std::string flagged = flags_line(flags);
+    if (!flagged.empty()) lines.push_back(flagged);
+    return lines;
+}
+
+std::string server_summary_line(const ServerRecord& server, bool expectations)
+{
+    std::string line = "Server " + address_text(server.key);
+    if (expectations) line += server.unexpected_replies > 0 ? " unexpected" : " expected";
+    line += ": " + counted(server.replies, "reply", "replies") + ", " + counted(server.offers, "offer", "offers") +
+            ", " + counted(server.rounds, "round", "rounds") + ", first " + utc_time_text(server.first_unix_ms) +
+            ", last " + utc_time_text(server.last_unix_ms) + ", through ";
+    for (std::size_t k = 0; k < server.paths.size(); ++k)
+        line += (k == 0 ? "" : ", ") + path_text(server, server.paths[k]);
+    return line;
+}
+
+std::string silent_server_line(const Ipv4Address& address)
+{
+    return "Server " + address_text(address) + " expected: silent";
+}
+
+std::vector<std::string> summary_lines(const Tally& tally, const Verdict& verdict, bool expectations)
+{
+    std::vector<std::string> lines;
+    for (const ServerRecord& server : tally.servers) lines.push_back(server_summary_line(server, expectations));
+    for (const Ipv4Address& address : verdict.silent) lines.push_back(silent_server_line(address));
+    return lines;
+}
+
+std::string verdict_text(const Verdict& verdict, bool expectations)
+{
+    switch (verdict.status) {
+        case kExitUnexpectedServer:
+            return "unexpected server answered: " + joined(verdict.unexpected);
+        case kExitSilent:
+            if (verdict.nothing_answered) return "nothing answered";
+            return "expected server silent: " + joined(verdict.silent);
+        default:
+            break;
+    }
+    if (expectations) return "every reply came from an expected server";
+    return "something answered; no server was named with --expect";
+}
+
+std::string verdict_line(const Verdict& verdict, bool expectations)
+{
+    return "Verdict " + std::to_string(verdict.status) + ": " + verdict_text(verdict, expectations);
+}
+
+std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict,
+                       bool expectations)
+{
+    return "Round " + std::to_string(round) + " ended " + utc_time_text(unix_ms) + ": " +
+           counted(tally.replies, "reply", "replies") + " from " +
+           counted(static_cast<int>(tally.servers.size()), "server", "servers") + "; " +
+           verdict_line(verdict, expectations);
+}
+
+std::vector<std::string> no_reply_lines(const NoReplyFacts& facts)
+{
+    std::vector<std::string> lines{"No reply. What the probe found:"};
+    std::string ports = " Ports: UDP 67 and 68 bound ";
+    if (facts.bound_on.empty()) {
+        ports += "on every interface";
+    } else {
+        ports += "on";
+        for (std::size_t k = 0; k < facts.bound_on.size(); ++k) ports += (k == 0 ? " " : ", ") + facts.bound_on[k];
+    }
+    lines.push_back(ports);
+    std::string requests = " Requests: " + std::to_string(facts.requests_sent) + " sent";
+    if (facts.requests_failed > 0)
+        requests += ", " + std::to_string(facts.requests_failed) + " failed: " + network_error_text(facts.send_error);
+    lines.push_back(requests);
+    for (const RouteFinding& finding : facts.routes) {
+        std::string line = " Broadcast" + (finding.device.empty() ? std::string() : " on " + finding.device) + ": ";
+        if (!finding.route.found)
+            line += "no route for 255.255.255.255: " + network_error_text(finding.route.error_code);
+        else if (!finding.leaves_via.empty())
+            line += "leaves through " + finding.leaves_via + " from " + address_text(finding.route.source);
+        else
+            line += "leaves from " + address_text(finding.route.source) + ", which no interface holds";
+        lines.push_back(line);
+    }
+    if (!facts.interfaces_known) {
+        lines.push_back(" IPv4: the interfaces could not be listed");
+    } else if (facts.addresses.empty()) {
+        lines.push_back(" IPv4: the host has no IPv4 address apart from loopback");
+    } else {
+        std::string line = " IPv4:";
+        for (std::size_t k = 0; k < facts.addresses.size(); ++k)
+            line += (k == 0 ? " " : ", ") + facts.addresses[k].first + " " +
+                    address_text(facts.addresses[k].second.address) + "/" +
+                    std::to_string(facts.addresses[k].second.prefix_length);
+        lines.push_back(line);
+    }
+    if (facts.port68_sockets < 0) {
+        lines.push_back(" Port 68: this platform cannot tell whether another program holds it");
+    } else {
+        const int others = facts.port68_sockets - facts.port68_ours;
+        lines.push_back(others <= 0 ? " Port 68: no other program holds it"
+                                    : " Port 68: " + counted(others, "other socket holds", "other sockets hold") +
+                                          " it too, commonly a DHCP client on this host");
+    }
+    return lines;
+}

@@ -1,0 +1,35 @@
+// The probe's own lines of the text report: each block's extra lines, the server summary, the verdict,
+// the round line and the "why no reply?" lines. Pure formatting, one line per string, no line end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/diagnostics.h"
+#include "cli/reply_flags.h"
+#include "cli/verdict.h"
+
+// "2024-05-01T12:00:01.123Z"
+std::string utc_time_text(std::int64_t unix_ms);
+
+// The lines a block carries between the window program's lines and its separator: interface, source,
+// message type and flags.
+std::vector<std::string> extra_block_lines(const ReplyRecord& reply, const ReplyFlags& flags);
+
+// " Flags word word", or empty when nothing is flagged.
+std::string flags_line(const ReplyFlags& flags);
+
+// One line per server: its name, whether it was expected, counts, first and last time, and paths.
+std::string server_summary_line(const ServerRecord& server, bool expectations);
+std::string silent_server_line(const Ipv4Address& address);
+
+// Every server once, then each silent expected one.
+std::vector<std::string> summary_lines(const Tally& tally, const Verdict& verdict, bool expectations);
+
+std::string verdict_text(const Verdict& verdict, bool expectations);
+std::string verdict_line(const Verdict& verdict, bool expectations);
+std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict,
+                       bool expectations);
+
+std::vector<std::string> no_reply_lines(const NoReplyFacts& facts);

@@ -1,0 +1,53 @@
+// A reply read whole for the probe: the fixed BOOTP fields and every option, each read by the book.
+// The window programs' report keeps its own walk (reply_decoder.h); this one never carries a value over
+// from an earlier reply and reads pad as one byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "common/app_state.h"
+#include "discovery/dhcp_options.h"
+
+inline constexpr std::size_t kBootpHeaderSize = 236;
+
+struct ReplyFields {
+    bool has_header = false;  // at least the 236 bytes of the fixed fields
+    std::uint8_t op = 0;
+    std::uint8_t hardware_type = 0;
+    std::uint8_t hardware_length = 0;
+    std::uint8_t hops = 0;
+    std::uint8_t transaction_id[4] = {};  // as on the wire
+    std::uint16_t seconds = 0;
+    std::uint16_t flags = 0;
+    Ipv4Address client_address{};   // ciaddr
+    Ipv4Address offered_address{};  // yiaddr
+    Ipv4Address next_server{};      // siaddr
+    Ipv4Address relay_address{};    // giaddr
+    std::uint8_t client_hardware[16] = {};
+    std::string server_name;  // sname up to its first NUL, when options do not fill it
+    std::string boot_file;    // file, likewise
+    OptionWalk walk;
+
+    bool has_message_type = false;
+    std::uint8_t message_type = 0;
+    bool has_server_identifier = false;
+    Ipv4Address server_identifier{};
+    bool has_subnet_mask = false;
+    Ipv4Address subnet_mask{};
+};
+
+// Decodes length bytes of a reply. Pure; reads no byte at or beyond length.
+ReplyFields decode_reply_fields(const std::uint8_t* data, std::size_t length);
+
+inline bool is_zero_address(const Ipv4Address& address)
+{
+    return address[0] == 0 && address[1] == 0 && address[2] == 0 && address[3] == 0;
+}
+
+// "a.b.c.d"
+std::string address_text(const Ipv4Address& address);
+
+// Reads "a.b.c.d" (four decimal octets, nothing else); false when text is not such an address.
+bool parse_ipv4(const std::string& text, Ipv4Address& address);
