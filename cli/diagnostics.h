@@ -9,9 +9,9 @@
 #include "discovery/probe_endpoints.h"
 
 struct RouteFinding {
-    std::string device;        // the interface the sockets were tied to; empty for every interface
+    std::string device;  // the interface the sockets were tied to; empty for every interface
     BroadcastRoute route;
-    std::string leaves_via;    // the interface holding the source address; empty when unknown
+    std::string leaves_via;  // the interface holding the source address; empty when unknown
 };
 
 struct NoReplyFacts {

@@ -58,11 +58,30 @@ Json classless_routes(const std::vector<std::uint8_t>& d)
     return routes;
 }
 
+Json option_value(const DhcpOption& option);
+
+// A repeated option whose joined value does not suit its kind, though each occurrence does: one value
+// per occurrence. Otherwise null.
+Json repeated_values(const DhcpOption& option)
+{
+    if (option.part_lengths.size() < 2) return nullptr;
+    Json values = Json::array();
+    for (std::size_t k = 0; k < option.part_lengths.size(); ++k) {
+        const DhcpOption part = option_part(option, k);
+        if (!option_value_fits(part)) return nullptr;
+        values.push_back(option_value(part));
+    }
+    return values;
+}
+
 // The value of one option by its kind; a value that does not suit its kind is given in hex.
 Json option_value(const DhcpOption& option)
 {
     const std::vector<std::uint8_t>& d = option.data;
-    if (!option_value_fits(option)) return hex_text(d.data(), d.size());
+    if (!option_value_fits(option)) {
+        Json repeated = repeated_values(option);
+        return repeated.is_null() ? Json(hex_text(d.data(), d.size())) : repeated;
+    }
     switch (option_info(option.code).kind) {
         case OptionKind::hex: return hex_text(d.data(), d.size());
         case OptionKind::address: return address_text(address_at(d, 0));
@@ -117,8 +136,7 @@ Json options_object(const OptionWalk& walk)
 Json field_text(const std::string& text)
 {
     for (const char c : text)
-        if (c < 0x20 || c > 0x7E)
-            return hex_text(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        if (c < 0x20 || c > 0x7E) return hex_text(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     return text;
 }
 
@@ -207,12 +225,12 @@ Json diagnostics_object(const NoReplyFacts& facts)
 {
     Json routes = Json::array();
     for (const RouteFinding& finding : facts.routes)
-        routes.push_back(Json{{"device", finding.device.empty() ? Json(nullptr) : Json(finding.device)},
-                              {"found", finding.route.found},
-                              {"source", finding.route.found ? Json(address_text(finding.route.source)) : Json(nullptr)},
-                              {"interface", finding.leaves_via.empty() ? Json(nullptr) : Json(finding.leaves_via)},
-                              {"error", finding.route.found ? Json(nullptr)
-                                                            : Json(network_error_text(finding.route.error_code))}});
+        routes.push_back(
+            Json{{"device", finding.device.empty() ? Json(nullptr) : Json(finding.device)},
+                 {"found", finding.route.found},
+                 {"source", finding.route.found ? Json(address_text(finding.route.source)) : Json(nullptr)},
+                 {"interface", finding.leaves_via.empty() ? Json(nullptr) : Json(finding.leaves_via)},
+                 {"error", finding.route.found ? Json(nullptr) : Json(network_error_text(finding.route.error_code))}});
     Json addresses = nullptr;
     if (facts.interfaces_known) {
         addresses = Json::array();
@@ -281,8 +299,7 @@ std::string round_json(int round, std::int64_t unix_ms, const Tally& tally, cons
 }
 
 std::string summary_json(std::int64_t unix_ms, double elapsed, const SendRecord& sends, int rounds, const Tally& tally,
-                         const Verdict& verdict, const std::vector<Ipv4Address>& expected,
-                         const NoReplyFacts* facts)
+                         const Verdict& verdict, const std::vector<Ipv4Address>& expected, const NoReplyFacts* facts)
 {
     const bool expectations = !expected.empty();
     Json object{{"type", "summary"},

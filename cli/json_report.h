@@ -17,5 +17,4 @@ std::string round_json(int round, std::int64_t unix_ms, const Tally& tally, cons
 
 // facts is null when something answered.
 std::string summary_json(std::int64_t unix_ms, double elapsed, const SendRecord& sends, int rounds, const Tally& tally,
-                         const Verdict& verdict, const std::vector<Ipv4Address>& expected,
-                         const NoReplyFacts* facts);
+                         const Verdict& verdict, const std::vector<Ipv4Address>& expected, const NoReplyFacts* facts);

@@ -49,8 +49,7 @@ std::FILE* own_text_stream(const ProbeSession& session)
 
 std::int64_t unix_ms_now()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -162,8 +161,7 @@ void take_datagram(ProbeSession& session, std::size_t index)
     // holds; the report's walk goes over the whole buffer, the probe's own only over what came.
     if (!arrived.truncated) append_raw_log(app_state.reply_buffer.data(), static_cast<std::size_t>(length));
     decode_reply(app_state.reply_buffer, app_state.reply_summary);
-    app_state.received_count =
-        static_cast<std::int32_t>(static_cast<std::uint32_t>(app_state.received_count) + 1u);
+    app_state.received_count = static_cast<std::int32_t>(static_cast<std::uint32_t>(app_state.received_count) + 1u);
 
     ReplyRecord reply;
     reply.unix_ms = unix_ms_now();
@@ -213,9 +211,8 @@ int finish_session(const ProbeSession& session)
     if (is_json(session)) {
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - session.started).count();
-        print_line(stdout, summary_json(unix_ms_now(), elapsed, session.sends,
-                                        session.round, session.run, verdict, expected,
-                                        silent_run ? &facts : nullptr));
+        print_line(stdout, summary_json(unix_ms_now(), elapsed, session.sends, session.round, session.run, verdict,
+                                        expected, silent_run ? &facts : nullptr));
         return verdict.status;
     }
     std::FILE* stream = own_text_stream(session);

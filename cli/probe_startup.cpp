@@ -20,10 +20,13 @@ std::string device_failure(const std::string& device, std::uint16_t port, const 
                            const char* program_path)
 {
     if (opened.failed_step == DeviceEndpointStep::device) {
-        std::string message = "cannot tie a socket to interface " + device + ": " + network_error_text(opened.error_code);
+        std::string message =
+            "cannot tie a socket to interface " + device + ": " + network_error_text(opened.error_code);
         if (is_permission_error(opened.error_code))
-            message += std::string("; Linux before 5.7 asks for cap_net_raw here: sudo setcap "
-                                   "cap_net_bind_service,cap_net_raw=+ep ") + program_path;
+            message += std::string(
+                           "; Linux before 5.7 asks for cap_net_raw here: sudo setcap "
+                           "cap_net_bind_service,cap_net_raw=+ep ") +
+                       program_path;
         return message;
     }
     StartupOutcome outcome;
@@ -86,8 +89,7 @@ std::string open_interface_sockets(const ProbeOptions& options, std::vector<Prob
 
 }  // namespace
 
-std::string open_probe_sockets(const ProbeOptions& options, std::vector<ProbeSocket>& sockets,
-                               const char* program_path)
+std::string open_probe_sockets(const ProbeOptions& options, std::vector<ProbeSocket>& sockets, const char* program_path)
 {
     sockets.clear();
     if (options.all_interfaces || !options.interface.empty())

@@ -18,8 +18,8 @@ struct ReplyFlags {
     bool not_offer = false;          // message type other than OFFER, or none at all
     bool no_server_identifier = false;
     bool identifier_differs_from_source = false;  // a direct reply sent from another address
-    bool several_paths = false;            // its server answered through another relay or interface too
-    bool several_servers_on_link = false;  // another server offered on the same interface
+    bool several_paths = false;                   // its server answered through another relay or interface too
+    bool several_servers_on_link = false;         // another server offered on the same interface
     RelayNetwork relay_network = RelayNetwork::not_relayed;
 };
 

@@ -40,8 +40,7 @@ void add_link_offer(Tally& tally, const ReplyRecord& reply)
         link = tally.links.end() - 1;
     }
     const Ipv4Address key = server_key(reply);
-    if (std::find(link->servers.begin(), link->servers.end(), key) == link->servers.end())
-        link->servers.push_back(key);
+    if (std::find(link->servers.begin(), link->servers.end(), key) == link->servers.end()) link->servers.push_back(key);
 }
 
 }  // namespace

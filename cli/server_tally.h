@@ -15,9 +15,9 @@ struct ReplyRecord {
     std::int64_t unix_ms = 0;  // wall clock, milliseconds since 1970 (UTC)
     double elapsed = 0.0;      // seconds since the probe started
     int round = 1;
-    std::string interface;     // the interface it came in on; empty when the platform cannot tell
+    std::string interface;  // the interface it came in on; empty when the platform cannot tell
     DatagramSource source;
-    std::size_t length = 0;    // bytes read (548 for a datagram that was longer)
+    std::size_t length = 0;  // bytes read (548 for a datagram that was longer)
     bool truncated = false;
     ReplyFields fields;
 };

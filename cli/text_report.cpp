@@ -117,13 +117,11 @@ std::vector<std::string> summary_lines(const Tally& tally, const Verdict& verdic
 std::string verdict_text(const Verdict& verdict, bool expectations)
 {
     switch (verdict.status) {
-        case kExitUnexpectedServer:
-            return "unexpected server answered: " + joined(verdict.unexpected);
+        case kExitUnexpectedServer: return "unexpected server answered: " + joined(verdict.unexpected);
         case kExitSilent:
             if (verdict.nothing_answered) return "nothing answered";
             return "expected server silent: " + joined(verdict.silent);
-        default:
-            break;
+        default: break;
     }
     if (expectations) return "every reply came from an expected server";
     return "something answered; no server was named with --expect";
@@ -134,8 +132,7 @@ std::string verdict_line(const Verdict& verdict, bool expectations)
     return "Verdict " + std::to_string(verdict.status) + ": " + verdict_text(verdict, expectations);
 }
 
-std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict,
-                       bool expectations)
+std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict, bool expectations)
 {
     return "Round " + std::to_string(round) + " ended " + utc_time_text(unix_ms) + ": " +
            counted(tally.replies, "reply", "replies") + " from " +

@@ -29,7 +29,6 @@ std::vector<std::string> summary_lines(const Tally& tally, const Verdict& verdic
 
 std::string verdict_text(const Verdict& verdict, bool expectations);
 std::string verdict_line(const Verdict& verdict, bool expectations);
-std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict,
-                       bool expectations);
+std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict, bool expectations);
 
 std::vector<std::string> no_reply_lines(const NoReplyFacts& facts);

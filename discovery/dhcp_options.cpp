@@ -120,10 +120,11 @@ void add_option(OptionWalk& walk, std::uint8_t code, const std::uint8_t* data, s
     auto found = std::find_if(walk.options.begin(), walk.options.end(),
                               [code](const DhcpOption& option) { return option.code == code; });
     if (found == walk.options.end()) {
-        walk.options.push_back(DhcpOption{code, {}});
+        walk.options.push_back(DhcpOption{code, {}, {}});
         found = walk.options.end() - 1;
     }
     found->data.insert(found->data.end(), data, data + length);
+    found->part_lengths.push_back(length);
 }
 
 // Walks one field [begin, end): pad is one byte, end stops, every other code has a length byte.
@@ -199,6 +200,20 @@ OptionWalk walk_options(const std::uint8_t* data, std::size_t length)
     return walk;
 }
 
+DhcpOption option_part(const DhcpOption& option, std::size_t index)
+{
+    DhcpOption part;
+    part.code = option.code;
+    std::size_t begin = 0;
+    for (std::size_t k = 0; k < index && k < option.part_lengths.size(); ++k) begin += option.part_lengths[k];
+    if (index >= option.part_lengths.size()) return part;
+    const std::size_t length = option.part_lengths[index];
+    part.data.assign(option.data.begin() + static_cast<std::ptrdiff_t>(begin),
+                     option.data.begin() + static_cast<std::ptrdiff_t>(begin + length));
+    part.part_lengths.push_back(length);
+    return part;
+}
+
 const DhcpOption* find_option(const OptionWalk& walk, std::uint8_t code)
 {
     for (const DhcpOption& option : walk.options)
@@ -232,9 +247,9 @@ bool option_value_fits(const DhcpOption& option)
 const char* message_type_name(std::uint8_t type)
 {
     static constexpr const char* kNames[] = {
-        nullptr,          "DISCOVER",        "OFFER",         "REQUEST",          "DECLINE",
-        "ACK",            "NAK",             "RELEASE",       "INFORM",           "FORCERENEW",
-        "LEASEQUERY",     "LEASEUNASSIGNED", "LEASEUNKNOWN",  "LEASEACTIVE",      "BULKLEASEQUERY",
-        "LEASEQUERYDONE", "ACTIVELEASEQUERY", "LEASEQUERYSTATUS", "TLS"};
+        nullptr,        "DISCOVER",    "OFFER",          "REQUEST",        "DECLINE",          "ACK",
+        "NAK",          "RELEASE",     "INFORM",         "FORCERENEW",     "LEASEQUERY",       "LEASEUNASSIGNED",
+        "LEASEUNKNOWN", "LEASEACTIVE", "BULKLEASEQUERY", "LEASEQUERYDONE", "ACTIVELEASEQUERY", "LEASEQUERYSTATUS",
+        "TLS"};
     return type < std::size(kNames) ? kNames[type] : nullptr;
 }

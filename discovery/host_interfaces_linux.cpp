@@ -3,10 +3,10 @@
 #include "discovery/host_interfaces.h"
 
 #include <ifaddrs.h>
-#include <net/if_arp.h>
-#include <netpacket/packet.h>
 #include <net/if.h>
+#include <net/if_arp.h>
 #include <netinet/in.h>
+#include <netpacket/packet.h>
 #include <sys/socket.h>
 
 #include <algorithm>

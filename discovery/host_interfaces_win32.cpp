@@ -1,10 +1,16 @@
 // Windows implementation of the host's interface list: the IP Helper's adapter table.
-#include "discovery/host_interfaces.h"
-
+// The IP Helper's headers bring a type of their own called Ipv4Address (naptypes.h); it is renamed
+// while they are read, so it does not meet Orvane's. winsock2.h must come before them.
+// clang-format off
+#define Ipv4Address WindowsNapIpv4Address
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <iphlpapi.h>
 #include <windows.h>
+#undef Ipv4Address
+// clang-format on
+
+#include "discovery/host_interfaces.h"
 
 #include <cstring>
 
@@ -29,20 +35,21 @@ bool list_host_interfaces(std::vector<HostInterface>& interfaces)
     // The table can grow between the two calls; a few tries are enough.
     for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
         storage.resize(size);
-        result = GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
-                                      nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()), &size);
+        result =
+            GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER,
+                                 nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()), &size);
     }
     if (result != NO_ERROR) return false;
     for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(storage.data()); adapter != nullptr;
          adapter = adapter->Next) {
-        HostInterface interface;
-        interface.name = narrow(adapter->FriendlyName);
-        interface.up = adapter->OperStatus == IfOperStatusUp;
-        interface.loopback = adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK;
-        interface.ethernet = adapter->IfType == IF_TYPE_ETHERNET_CSMACD;
+        HostInterface entry;
+        entry.name = narrow(adapter->FriendlyName);
+        entry.up = adapter->OperStatus == IfOperStatusUp;
+        entry.loopback = adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK;
+        entry.ethernet = adapter->IfType == IF_TYPE_ETHERNET_CSMACD;
         if (adapter->PhysicalAddressLength == 6) {
-            interface.has_hardware_address = true;
-            std::memcpy(interface.hardware_address.data(), adapter->PhysicalAddress, 6);
+            entry.has_hardware_address = true;
+            std::memcpy(entry.hardware_address.data(), adapter->PhysicalAddress, 6);
         }
         for (auto* unicast = adapter->FirstUnicastAddress; unicast != nullptr; unicast = unicast->Next) {
             const sockaddr* address = unicast->Address.lpSockaddr;
@@ -52,9 +59,9 @@ bool list_host_interfaces(std::vector<HostInterface>& interfaces)
             HostAddress host;
             std::memcpy(host.address.data(), &in.sin_addr.s_addr, 4);
             host.prefix_length = unicast->OnLinkPrefixLength;
-            interface.addresses.push_back(host);
+            entry.addresses.push_back(host);
         }
-        interfaces.push_back(interface);
+        interfaces.push_back(entry);
     }
     return true;
 }

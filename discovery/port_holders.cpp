@@ -21,12 +21,21 @@ int count_port_in_socket_table(const std::string& table, std::uint16_t port)
         for (std::size_t k = colon + 1; k < local.size(); ++k) {
             const char c = local[k];
             int digit;
-            if (c >= '0' && c <= '9') digit = c - '0';
-            else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-            else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-            else { digits = false; break; }
+            if (c >= '0' && c <= '9')
+                digit = c - '0';
+            else if (c >= 'A' && c <= 'F')
+                digit = c - 'A' + 10;
+            else if (c >= 'a' && c <= 'f')
+                digit = c - 'a' + 10;
+            else {
+                digits = false;
+                break;
+            }
             value = value * 16 + static_cast<unsigned long>(digit);
-            if (value > 0xFFFF) { digits = false; break; }
+            if (value > 0xFFFF) {
+                digits = false;
+                break;
+            }
         }
         if (digits && value == port) ++count;
     }

@@ -39,8 +39,7 @@ struct ArrivedDatagram {
 
 // Receives one datagram into buffer. Returns the bytes stored (capacity for a truncated one), or -1
 // on an error.
-int receive_arrived_datagram(Endpoint endpoint, std::uint8_t* buffer, std::size_t capacity,
-                             ArrivedDatagram& arrived);
+int receive_arrived_datagram(Endpoint endpoint, std::uint8_t* buffer, std::size_t capacity, ArrivedDatagram& arrived);
 
 struct BroadcastRoute {
     bool found = false;

@@ -81,8 +81,7 @@ int wait_for_datagram(const Endpoint* endpoints, std::size_t count, int timeout_
     return -1;
 }
 
-int receive_arrived_datagram(Endpoint endpoint, std::uint8_t* buffer, std::size_t capacity,
-                             ArrivedDatagram& arrived)
+int receive_arrived_datagram(Endpoint endpoint, std::uint8_t* buffer, std::size_t capacity, ArrivedDatagram& arrived)
 {
     arrived = ArrivedDatagram{};
     sockaddr_in sender{};

@@ -27,11 +27,13 @@ std::string field_text(const std::uint8_t* data, std::size_t offset, std::size_t
     return text;
 }
 
+// An address option; when a server repeats it, the last occurrence counts, as in the window
+// program's walk, so the probe's server is the one its report block names.
 bool take_address(const OptionWalk& walk, std::uint8_t code, Ipv4Address& address)
 {
     const DhcpOption* option = find_option(walk, code);
-    if (option == nullptr || option->data.size() != 4) return false;
-    address = address_at(option->data.data(), 0);
+    if (option == nullptr || option->part_lengths.empty() || option->part_lengths.back() != 4) return false;
+    address = address_at(option->data.data(), option->data.size() - 4);
     return true;
 }
 

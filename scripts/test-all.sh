@@ -11,10 +11,10 @@ status=0
 run_preset() {
     local preset=$1
     shift
-    echo "=== $preset: build"
+    echo "=== $preset: build ($(date +%T))"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j"$jobs"
-    echo "=== $preset: test"
+    echo "=== $preset: test ($(date +%T))"
     ctest --preset "$preset" -j"$jobs" "$@" || status=1
 }
 
@@ -26,6 +26,8 @@ run_preset tsan
 
 echo "=== fuzz: receive and decode, 60 s"
 bash fuzz/run.sh 60 || status=1
+echo "=== fuzz: the probe's reply fields, 60 s"
+bash fuzz/run_reply_fields.sh 60 || status=1
 
 if [ $status -ne 0 ]; then
     echo "=== some tests failed"

@@ -19,6 +19,43 @@ start_probe() {
 
 signal_probe() { kill "-$1" "$(cat "$WORK/probe.pid")"; }
 
+# run_probe_on HOST [ARGS...]: orvane-probe on HOST in $RUN until it ends; stdout in $WORK/out, stderr in
+# $WORK/err, exit status in $STATUS, wall time in $TOOK_MS.
+run_probe_on() {
+    local host=$1 started
+    shift
+    STATUS=0
+    started=$(date +%s%N)
+    lab "$host" -- sh -c 'cd "$1" && shift && exec "$@"' - "$RUN" "$ORVANE_BIN/orvane-probe" "$@" \
+        >"$WORK/out" 2>"$WORK/err" || STATUS=$?
+    TOOK_MS=$(( ($(date +%s%N) - started) / 1000000 ))
+}
+
+# expect_status N WHAT: the last run_probe_on ended with status N.
+expect_status() {
+    [ "$STATUS" -eq "$1" ] || { cat "$WORK/out" "$WORK/err" >&2; fail "$2: status $STATUS, not $1"; }
+}
+
+# has_line TEXT WHAT: $WORK/out holds the line TEXT exactly.
+has_line() { grep -qxF -- "$1" "$WORK/out" || { cat "$WORK/out" >&2; fail "$2: no line '$1'"; }; }
+
+# json_of FILTER: jq over the JSON Lines in $WORK/out, slurped into one array.
+json_of() { jq -r -s "$1" "$WORK/out"; }
+
+# replace_dnsmasq HOST NAME EXTRA...: the lab's dnsmasq on HOST made anew with more options (same base as lab.sh).
+replace_dnsmasq() {
+    local host=$1 name=$2
+    shift 2
+    kill "$(cat "$LAB_DIR/$name.pid")"
+    for _ in $(seq 50); do lab "$host" -- grep -q ':0043 ' /proc/net/udp 2>/dev/null || break; sleep 0.1; done
+    lab "$host" -- "$(command -v dnsmasq || echo /usr/sbin/dnsmasq)" --conf-file=/dev/null --port=0 --bind-interfaces --interface=eth0 --except-interface=lo \
+        --no-resolv --no-hosts --user=root --group=root --dhcp-leasefile="$LAB_DIR/$name.leases" \
+        --pid-file="$LAB_DIR/$name.pid" --log-dhcp --log-facility="$LAB_DIR/$name.log" --no-ping "$@" \
+        || fail "dnsmasq did not start again on $host"
+    for _ in $(seq 50); do lab "$host" -- grep -q ':0043 ' /proc/net/udp 2>/dev/null && return 0; sleep 0.1; done
+    fail "dnsmasq on $host did not bind port 67"
+}
+
 wait_probe() {
     local status=0
     wait "$PROBE_PID" || status=$?

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# orvane-probe as an ordinary user on the lab's client host. Without any right it ends with 1 and says how to
+# get one; with nothing but cap_net_bind_service (ambient, through setpriv) it binds, ties its sockets to
+# eth0 (SO_BINDTODEVICE needs no capability on Linux 5.7 and later), holds no capability afterwards and
+# gives its verdict.
+set -euo pipefail
+source "$ORVANE_LAB_STATE"
+source "$(dirname "$0")/probe_lib.sh"
+chmod 755 "$WORK"
+chmod 777 "$RUN"
+program=$WORK/orvane-probe
+cp "$ORVANE_BIN/orvane-probe" "$program"
+chmod 755 "$program"
+as_nobody() {  # as_nobody CAPS ARGS...: the probe as nobody with the given inheritable/ambient capabilities
+    local caps=$1
+    shift
+    lab client -- setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps="$caps" --ambient-caps="$caps" \
+        sh -c 'cd "$1" && shift && exec "$@"' - "$RUN" "$program" "$@"
+}
+
+for args in "" "--interface $CLIENT_IF"; do
+    status=0
+    # shellcheck disable=SC2086
+    as_nobody -all $args --wait 1 >"$WORK/out" 2>"$WORK/err" || status=$?
+    [ "$status" -eq 1 ] || fail "no right, '$args': status $status"
+    grep -q "cannot bind UDP port 67: Permission denied; run it as root, or grant the right once with: sudo setcap cap_net_bind_service=+ep $program\$" "$WORK/err" \
+        || fail "no right, '$args': $(cat "$WORK/err")"
+done
+
+# With the one right: the capability sets are empty while it listens, and the verdict is 0.
+kernel=$(uname -r)
+for args in "" "--interface $CLIENT_IF"; do
+    # shellcheck disable=SC2086
+    as_nobody +net_bind_service $args --expect "$SERVER_IP,$UPSTREAM_IP" --wait 2 >"$WORK/out" 2>"$WORK/err" &
+    launcher=$!
+    pid=
+    for _ in $(seq 100); do
+        for candidate in $(ip netns pids "$NS_CLIENT"); do
+            [ "$(cat "/proc/$candidate/comm" 2>/dev/null)" = orvane-probe ] && pid=$candidate
+        done
+        [ -n "$pid" ] && [ "$(grep -c . "$WORK/out" 2>/dev/null || true)" -gt 0 ] && break
+        sleep 0.05
+    done
+    [ -n "$pid" ] || fail "the probe did not start as nobody: $(cat "$WORK/err")"
+    [ "$(stat -c %U "/proc/$pid")" = nobody ] || fail "the probe does not run as nobody"
+    for field in CapInh CapPrm CapEff CapAmb; do
+        value=$(awk -v f="$field:" '$1 == f {print $2}' "/proc/$pid/status")
+        [ "$value" = 0000000000000000 ] || fail "'$args': $field is $value after start-up"
+    done
+    status=0
+    wait "$launcher" || status=$?
+    [ "$status" -eq 0 ] || { cat "$WORK/out" "$WORK/err" >&2; fail "'$args' with cap_net_bind_service: status $status"; }
+    has_line "Verdict 0: every reply came from an expected server" "'$args' as nobody"
+done
+pass "no right: status 1 with the setcap hint; cap_net_bind_service alone: plain and --interface run as nobody on $kernel, no capability left"
