@@ -25,9 +25,9 @@ run_preset asan
 run_preset tsan
 
 echo "=== fuzz: receive and decode, 60 s"
-bash fuzz/run.sh 60 || status=1
+bash fuzz/run.sh receive_reply 60 || status=1
 echo "=== fuzz: the probe's reply fields, 60 s"
-bash fuzz/run_reply_fields.sh 60 || status=1
+bash fuzz/run.sh reply_fields 60 || status=1
 
 if [ $status -ne 0 ]; then
     echo "=== some tests failed"
