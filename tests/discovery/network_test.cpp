@@ -2,29 +2,14 @@
 // Ports 67 and 68 and every broadcast are tested only inside the lab's namespaces.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
 #include <vector>
 
 #include "discovery/network.h"
+#include "reply_fixtures.h"
 
 namespace {
 
 constexpr Ipv4Address kLoopback{127, 0, 0, 1};
-
-// Finds a free unprivileged port by trying to take one.
-Endpoint open_free_endpoint(std::uint16_t& port)
-{
-    for (std::uint16_t candidate = 47100; candidate < 47400; ++candidate) {
-        const Endpoint endpoint = open_udp_endpoint(candidate);
-        if (endpoint != kNoEndpoint) {
-            port = candidate;
-            return endpoint;
-        }
-    }
-    return kNoEndpoint;
-}
 
 class Endpoints : public testing::Test {
 protected:
@@ -97,22 +82,13 @@ TEST_F(Endpoints, ALongerDatagramFailsAndLeavesItsHeadInTheBuffer)
 
 TEST_F(Endpoints, StoppingTheNetworkBreaksOffABlockedReceive)
 {
-    std::atomic<int> result{1};
-    std::atomic<bool> returned{false};
-    std::thread waiter([&] {
+    const BreakOff outcome = break_off_by_stop([&] {
         std::uint8_t buffer[548];
-        result = receive_datagram(receiver, buffer, sizeof buffer);
-        returned = true;
+        return receive_datagram(receiver, buffer, sizeof buffer);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_FALSE(returned.load());
-    stop_network();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!returned.load() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(returned.load()) << "the receive was not broken off";
-    waiter.join();
-    EXPECT_EQ(result.load(), -1);
+    EXPECT_TRUE(outcome.blocked_before_stop);
+    EXPECT_TRUE(outcome.returned_after_stop);
+    EXPECT_EQ(outcome.result, -1);
     stop_network();  // a second stop is harmless
 }
 

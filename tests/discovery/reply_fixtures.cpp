@@ -3,9 +3,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <thread>
 
 #include "discovery/network.h"
 
@@ -55,6 +58,32 @@ Endpoint open_free_endpoint(std::uint16_t& port)
         }
     }
     return kNoEndpoint;
+}
+
+BreakOff break_off_by_stop(const std::function<int()>& receive)
+{
+    std::atomic<int> result{0};
+    std::atomic<bool> returned{false};
+    std::thread waiter([&] {
+        result = receive();
+        returned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    BreakOff outcome;
+    outcome.blocked_before_stop = !returned.load();
+    stop_network();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!returned.load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    outcome.returned_after_stop = returned.load();
+    if (!outcome.returned_after_stop) {
+        // The thread still uses this frame, so the run cannot go on past it.
+        std::fprintf(stderr, "the receive was not broken off by stop_network\n");
+        std::abort();
+    }
+    waiter.join();
+    outcome.result = result.load();
+    return outcome;
 }
 
 ScratchFolder::ScratchFolder()

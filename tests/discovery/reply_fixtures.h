@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -24,6 +25,16 @@ Bytes text_stream_bytes(const Bytes& datagram);
 
 // Binds a free unprivileged loopback-reachable UDP port.
 Endpoint open_free_endpoint(std::uint16_t& port);
+
+// What a receive did around stop_network, called from another thread while it blocked.
+struct BreakOff {
+    bool blocked_before_stop = false;  // still waiting 200 ms after it started
+    bool returned_after_stop = false;  // came back within 5 s of the stop
+    int result = 0;
+};
+
+// Runs receive on its own thread, stops the network while it blocks, and reports what happened.
+BreakOff break_off_by_stop(const std::function<int()>& receive);
 
 // A fresh empty folder under the system's temporary folder, removed by the destructor.
 struct ScratchFolder {
