@@ -27,14 +27,6 @@ std::string check_mac(std::string& text)
     return "not an Ethernet address (six hexadecimal pairs) nor 'random': " + text;
 }
 
-int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Every option but --wait (and --help) marks a run whose text report may carry the probe's own lines.
 bool any_new_option(const CLI::App& app)
 {
@@ -61,23 +53,6 @@ void check_together(const ProbeOptions& options)
 double round_interval(const ProbeOptions& options)
 {
     return options.interval_given ? options.interval_seconds : options.wait_seconds;
-}
-
-bool parse_hardware_address(const std::string& text, HardwareAddress& address)
-{
-    if (text.size() != 17) return false;
-    HardwareAddress parsed{};
-    const char separator = text[2];
-    if (separator != ':' && separator != '-') return false;
-    for (std::size_t k = 0; k < 6; ++k) {
-        const int high = hex_digit(text[3 * k]);
-        const int low = hex_digit(text[3 * k + 1]);
-        if (high < 0 || low < 0) return false;
-        if (k < 5 && text[3 * k + 2] != separator) return false;
-        parsed[k] = static_cast<std::uint8_t>(high * 16 + low);
-    }
-    address = parsed;
-    return true;
 }
 
 HardwareAddress locally_administered(std::array<std::uint8_t, 6> random_bytes)

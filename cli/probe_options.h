@@ -38,9 +38,6 @@ double round_interval(const ProbeOptions& options);
 // 0 after --help, 1 for a command line that is refused (with CLI11's message on stderr).
 int parse_probe_options(int argc, char** argv, ProbeOptions& options);
 
-// Reads "02:4f:52:56:00:0a" (or with '-'); false when text is not six hexadecimal pairs.
-bool parse_hardware_address(const std::string& text, HardwareAddress& address);
-
 // Makes random bytes into a locally administered unicast Ethernet address (bit 1 of the first byte
 // set, bit 0 clear). Pure.
 HardwareAddress locally_administered(std::array<std::uint8_t, 6> random_bytes);

@@ -6,18 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
-// Every DHCP message the program sends or reads fits this size (the BOOTP minimum).
-inline constexpr std::size_t kDhcpMessageSize = 548;
+#include "common/dhcp_wire.h"
+#include "common/ethernet.h"
+#include "common/ipv4.h"
+
 inline constexpr std::size_t kReportTextSize = 100;
-
-inline constexpr std::uint16_t kDhcpServerPort = 67;
-inline constexpr std::uint16_t kDhcpClientPort = 68;
-
-// An Ethernet address, first byte first; all zero means none was found.
-using HardwareAddress = std::array<std::uint8_t, 6>;
-
-// An IPv4 address in wire order, first octet first.
-using Ipv4Address = std::array<std::uint8_t, 4>;
 
 struct ReplySummary {
     Ipv4Address server_identifier{};

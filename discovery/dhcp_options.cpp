@@ -106,14 +106,8 @@ constexpr OptionRow kOptionRows[] = {
     {252, "wpad", K::text},
 };
 
-constexpr std::uint8_t kPad = 0;
-constexpr std::uint8_t kEnd = 255;
-constexpr std::uint8_t kOverload = 52;
-constexpr std::size_t kCookieOffset = 236;
-constexpr std::size_t kOptionsOffset = 240;
-constexpr std::size_t kSnameOffset = 44, kSnameEnd = 108;
-constexpr std::size_t kFileOffset = 108, kFileEnd = 236;
-constexpr std::uint8_t kCookie[4] = {0x63, 0x82, 0x53, 0x63};
+constexpr std::size_t kSnameEnd = kServerNameOffset + kServerNameSize;
+constexpr std::size_t kFileEnd = kBootFileOffset + kBootFileSize;
 
 void add_option(OptionWalk& walk, std::uint8_t code, const std::uint8_t* data, std::size_t length)
 {
@@ -133,11 +127,11 @@ void walk_field(const std::uint8_t* data, std::size_t begin, std::size_t end, Op
     std::size_t at = begin;
     while (at < end) {
         const std::uint8_t code = data[at];
-        if (code == kPad) {
+        if (code == kOptionPad) {
             ++at;
             continue;
         }
-        if (code == kEnd) return;
+        if (code == kOptionEnd) return;
         if (end - at < 2) {
             walk.cut_short = true;
             return;
@@ -187,16 +181,16 @@ OptionWalk walk_options(const std::uint8_t* data, std::size_t length)
 {
     OptionWalk walk;
     if (length < kOptionsOffset) return walk;
-    walk.has_cookie = std::equal(std::begin(kCookie), std::end(kCookie), data + kCookieOffset);
+    walk.has_cookie = std::equal(kMagicCookie.begin(), kMagicCookie.end(), data + kMagicCookieOffset);
     if (!walk.has_cookie) return walk;
     walk_field(data, kOptionsOffset, length, walk);
     // Only the options field may say that file and sname hold options too; file comes first.
-    const DhcpOption* overload = find_option(walk, kOverload);
+    const DhcpOption* overload = find_option(walk, kOptionOverload);
     if (overload == nullptr || overload->data.size() != 1) return walk;
     const std::uint8_t which = overload->data[0];
     walk.overloaded = which >= 1 && which <= 3;
-    if (which == 1 || which == 3) walk_field(data, kFileOffset, kFileEnd, walk);
-    if (which == 2 || which == 3) walk_field(data, kSnameOffset, kSnameEnd, walk);
+    if (which == 1 || which == 3) walk_field(data, kBootFileOffset, kFileEnd, walk);
+    if (which == 2 || which == 3) walk_field(data, kServerNameOffset, kSnameEnd, walk);
     return walk;
 }
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/dhcp_wire.h"
+
 // How an option's bytes are read. A value whose length does not suit its kind is shown in hex.
 enum class OptionKind {
     hex,            // bytes as they are
@@ -63,5 +65,3 @@ bool option_value_fits(const DhcpOption& option);
 
 // A DHCP message type's name ("OFFER"), or nullptr for a number without one.
 const char* message_type_name(std::uint8_t type);
-
-inline constexpr std::uint8_t kDhcpOffer = 2;

@@ -5,25 +5,10 @@
 
 #include "discovery/network.h"
 
-namespace {
-
-constexpr std::uint8_t kBootRequest = 1;
-constexpr std::uint8_t kEthernet = 1;
-constexpr std::uint8_t kEthernetAddressLength = 6;
-constexpr std::uint8_t kOptionMessageType = 53;
-constexpr std::uint8_t kDhcpDiscover = 1;
-constexpr std::uint8_t kOptionEnd = 255;
-
-// The transaction identifier 666, stored least significant byte first as it always was.
-constexpr std::uint8_t kTransactionId[4] = {0x9A, 0x02, 0x00, 0x00};
-constexpr std::uint8_t kMagicCookie[4] = {0x63, 0x82, 0x53, 0x63};
-
-}  // namespace
-
 void fill_discovery_request(DiscoveryRequest& request, const HardwareAddress& address)
 {
     request[0] = kBootRequest;
-    request[1] = kEthernet;
+    request[1] = kHardwareTypeEthernet;
     request[2] = kEthernetAddressLength;
     request[3] = 0;  // hops
     std::copy(std::begin(kTransactionId), std::end(kTransactionId), request.begin() + 4);

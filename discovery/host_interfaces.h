@@ -29,9 +29,3 @@ std::vector<const HostInterface*> probe_candidates(const std::vector<HostInterfa
 
 // The interface called name, or nullptr.
 const HostInterface* find_host_interface(const std::vector<HostInterface>& interfaces, const std::string& name);
-
-// The number of leading one bits of a netmask in wire order (a mask with gaps counts its leading ones).
-int prefix_length_of(const Ipv4Address& mask);
-
-// True when a and b share the first prefix_length bits.
-bool same_network(const Ipv4Address& a, const Ipv4Address& b, int prefix_length);

@@ -25,8 +25,6 @@ void close_udp_endpoint(Endpoint endpoint);
 int send_datagram(Endpoint endpoint, const std::uint8_t* data, std::size_t length, const Ipv4Address& address,
                   std::uint16_t port);
 
-inline constexpr Ipv4Address kLimitedBroadcast{255, 255, 255, 255};
-
 struct DatagramSource {
     Ipv4Address address{};
     std::uint16_t port = 0;

@@ -4,13 +4,9 @@
 #include "common/app_state.h"
 
 // Where the walk looks in a reply, in bytes from its start.
-inline constexpr std::size_t kOfferedAddressOffset = 16;  // yiaddr
-inline constexpr std::size_t kRelayAddressOffset = 24;    // giaddr
-inline constexpr std::size_t kOptionBase = 236;           // the magic cookie; option indexes count from here
+inline constexpr std::size_t kOptionBase = kMagicCookieOffset;  // option indexes count from the cookie
 inline constexpr std::size_t kFirstOptionIndex = 4;
 inline constexpr std::size_t kOptionIndexLimit = 300;
-inline constexpr std::uint8_t kOptionServerIdentifier = 54;
-inline constexpr std::uint8_t kOptionEnd = 255;
 
 // Walks the options of buffer for the server identifier (a later option 54 wins, a reply
 // without one keeps the previous value), then copies yiaddr and giaddr. Pure: reads only

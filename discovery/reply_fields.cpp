@@ -5,11 +5,6 @@
 
 namespace {
 
-constexpr std::uint8_t kOptionSubnetMask = 1;
-constexpr std::uint8_t kOptionOverload = 52;
-constexpr std::uint8_t kOptionMessageType = 53;
-constexpr std::uint8_t kOptionServerId = 54;
-
 Ipv4Address address_at(const std::uint8_t* data, std::size_t offset)
 {
     return {data[offset], data[offset + 1], data[offset + 2], data[offset + 3]};
@@ -68,40 +63,7 @@ ReplyFields decode_reply_fields(const std::uint8_t* data, std::size_t length)
         fields.has_message_type = true;
         fields.message_type = type->data[0];
     }
-    fields.has_server_identifier = take_address(fields.walk, kOptionServerId, fields.server_identifier);
+    fields.has_server_identifier = take_address(fields.walk, kOptionServerIdentifier, fields.server_identifier);
     fields.has_subnet_mask = take_address(fields.walk, kOptionSubnetMask, fields.subnet_mask);
     return fields;
-}
-
-std::string address_text(const Ipv4Address& address)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", static_cast<unsigned>(address[0]),
-                  static_cast<unsigned>(address[1]), static_cast<unsigned>(address[2]),
-                  static_cast<unsigned>(address[3]));
-    return text;
-}
-
-bool parse_ipv4(const std::string& text, Ipv4Address& address)
-{
-    Ipv4Address parsed{};
-    std::size_t at = 0;
-    for (std::size_t octet = 0; octet < 4; ++octet) {
-        if (octet > 0) {
-            if (at >= text.size() || text[at] != '.') return false;
-            ++at;
-        }
-        unsigned value = 0;
-        std::size_t digits = 0;
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 3) {
-            value = value * 10 + static_cast<unsigned>(text[at] - '0');
-            ++at;
-            ++digits;
-        }
-        if (digits == 0 || value > 255) return false;
-        parsed[octet] = static_cast<std::uint8_t>(value);
-    }
-    if (at != text.size()) return false;
-    address = parsed;
-    return true;
 }

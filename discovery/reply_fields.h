@@ -10,8 +10,6 @@
 #include "common/app_state.h"
 #include "discovery/dhcp_options.h"
 
-inline constexpr std::size_t kBootpHeaderSize = 236;
-
 struct ReplyFields {
     bool has_header = false;  // at least the 236 bytes of the fixed fields
     std::uint8_t op = 0;
@@ -41,13 +39,3 @@ struct ReplyFields {
 // Decodes length bytes of a reply. Pure; reads no byte at or beyond length.
 ReplyFields decode_reply_fields(const std::uint8_t* data, std::size_t length);
 
-inline bool is_zero_address(const Ipv4Address& address)
-{
-    return address[0] == 0 && address[1] == 0 && address[2] == 0 && address[3] == 0;
-}
-
-// "a.b.c.d"
-std::string address_text(const Ipv4Address& address);
-
-// Reads "a.b.c.d" (four decimal octets, nothing else); false when text is not such an address.
-bool parse_ipv4(const std::string& text, Ipv4Address& address);
