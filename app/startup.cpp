@@ -1,45 +1,23 @@
-// Start-up shared by every form of the program.
+// The window program's start-up into AppState: the socket library, the two endpoints, the drop of
+// privileges, then the host's Ethernet address.
 #include "app/startup.h"
 
-#include "app/privileges.h"
-#include "common/app_state.h"
-#include "discovery/network.h"
-#include "hwaddr/hardware_address.h"
+#include "app/app_state.h"
+#include "host/interface_rows.h"
 
 StartupOutcome start_up()
 {
-    if (start_network() == 1) return {StartupStep::network, last_network_error()};
-    app_state.request_endpoint = open_udp_endpoint(kDhcpServerPort);
-    if (app_state.request_endpoint == kNoEndpoint) return {StartupStep::request_endpoint, last_network_error()};
-    app_state.reply_endpoint = open_udp_endpoint(kDhcpClientPort);
-    if (app_state.reply_endpoint == kNoEndpoint) return {StartupStep::reply_endpoint, last_network_error()};
-    // Untrusted bytes are read from here on: nothing more needs a privilege.
-    drop_privileges();
+    DiscoveryEndpoints endpoints;
+    const StartupOutcome outcome = open_discovery_endpoints(app_state.socket_library_state, endpoints);
+    app_state.request_endpoint = endpoints.request;
+    app_state.reply_endpoint = endpoints.reply;
+    if (outcome.failed_step != StartupStep::none) return outcome;
     find_hardware_address();
-    return {};
+    return outcome;
 }
 
-std::string startup_failure_message(const StartupOutcome& outcome, const char* program_path)
+void find_hardware_address()
 {
-    const std::string reason = network_error_text(outcome.error_code);
-    switch (outcome.failed_step) {
-    case StartupStep::none:
-        return {};
-    case StartupStep::network:
-        return "cannot start the socket library: " + reason;
-    case StartupStep::request_endpoint:
-    case StartupStep::reply_endpoint:
-        break;
-    }
-    const int port = outcome.failed_step == StartupStep::request_endpoint ? kDhcpServerPort : kDhcpClientPort;
-    std::string message = "cannot bind UDP port " + std::to_string(port) + ": " + reason + "; ";
-    if (is_permission_error(outcome.error_code))
-        message += privileged_port_hint(program_path);
-    else if (is_address_in_use(outcome.error_code))
-        message += port == kDhcpClientPort
-                       ? "another program holds it, commonly a DHCP client running on this host; stop it first"
-                       : "another program holds it, commonly a DHCP server or relay running on this host; stop it first";
-    else
-        message += "check the host's network setup";
-    return message;
+    // Rows go straight into app_state, so a table that breaks off keeps the last address found.
+    read_hardware_address(app_state.hardware_address);
 }

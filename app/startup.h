@@ -1,19 +1,13 @@
-// Start-up shared by every form of the program: the socket library, the two endpoints,
-// the drop of privileges and the hardware address, in that order.
+// The window program's start-up into AppState: the socket library, the two endpoints, the drop of
+// privileges, then the host's Ethernet address.
 #pragma once
 
-#include <string>
-
-enum class StartupStep { none, network, request_endpoint, reply_endpoint };
-
-struct StartupOutcome {
-    StartupStep failed_step = StartupStep::none;
-    int error_code = 0;  // the socket library's code for the failed step
-};
+#include "host/startup.h"
 
 // Runs the start-up steps into app_state. On a failure it returns at once: nothing is
 // released and the hardware address is not looked up; the caller ends with status 1.
 StartupOutcome start_up();
 
-// One line for a failed start-up: which port, why, and how to get the right.
-std::string startup_failure_message(const StartupOutcome& outcome, const char* program_path);
+// Fills app_state.hardware_address from the host's interface table; leaves it as it was
+// when the table cannot be read or no Ethernet interface qualifies.
+void find_hardware_address();

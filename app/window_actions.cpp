@@ -4,8 +4,8 @@
 #include "app/dialog_layout.h"
 #include "app/resources/resource_ids.h"
 #include "app/window_shell.h"
-#include "discovery/discovery_request.h"
-#include "discovery/network.h"
+#include "app/exchange.h"
+#include "net/network.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "common/app_state.h"
+#include "app/app_state.h"
 
 // The messages the tables name; a shell maps its own messages onto these.
 enum class WindowMessage { initialise, close, end_session, destroy, other };

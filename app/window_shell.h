@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "common/app_state.h"
+#include "app/app_state.h"
 
 // Shows value as an unsigned decimal in control control_id of app_state.main_window.
 void shell_show_number(int control_id, std::uint32_t value);

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "discovery/network.h"
+#include "net/network.h"
 
 std::vector<std::uint8_t> sample_offer()
 {
@@ -37,7 +37,7 @@ static Endpoint open_free_endpoint(std::uint16_t& port)
 
 LoopbackPair open_loopback_pair()
 {
-    if (start_network() != 0) std::abort();
+    if (start_network(app_state.socket_library_state) != 0) std::abort();
     LoopbackPair pair;
     std::uint16_t sender_port = 0;
     pair.receiver = open_free_endpoint(pair.receiver_port);
@@ -63,6 +63,8 @@ std::string scratch_log_path()
 {
     char folder[] = "/tmp/orvane-bench-XXXXXX";
     if (mkdtemp(folder) == nullptr) std::abort();
+    // The window program's receive appends to LogFile in the current folder.
+    std::filesystem::current_path(folder);
     return std::string(folder) + "/LogFile";
 }
 

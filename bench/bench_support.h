@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/app_state.h"
+#include "app/app_state.h"
 
 // The direct offer captured in the test LAN (fuzz/corpus/offer_direct), 300 bytes.
 std::vector<std::uint8_t> sample_offer();
@@ -21,6 +21,6 @@ LoopbackPair open_loopback_pair();
 void close_loopback_pair(const LoopbackPair& pair);
 void send_to(const LoopbackPair& pair, const std::vector<std::uint8_t>& bytes);
 
-// A LogFile path in a fresh folder under /tmp, and its removal.
+// A fresh folder under /tmp made the current folder, the LogFile path in it, and its removal.
 std::string scratch_log_path();
 void remove_scratch_log(const std::string& path);

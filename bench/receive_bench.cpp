@@ -10,10 +10,11 @@
 #include <string>
 
 #include "bench_support.h"
-#include "discovery/raw_log.h"
-#include "discovery/receiver_loop.h"
-#include "discovery/reply_decoder.h"
-#include "discovery/report_output.h"
+#include "net/raw_log.h"
+#include "app/receiver_loop.h"
+#include "app/exchange.h"
+#include "protocol/report_lines.h"
+#include "app/report_output.h"
 
 namespace {
 // receiver_loop itself is timed: the null window sets the stop flag at the batch's last
@@ -38,15 +39,11 @@ namespace {
 constexpr int kBatch = 64;
 
 struct Fixture {
-    Fixture() : pair(open_loopback_pair()), offer(sample_offer()), log_path(scratch_log_path())
-    {
-        set_log_file_path(log_path.c_str());
-    }
+    Fixture() : pair(open_loopback_pair()), offer(sample_offer()), log_path(scratch_log_path()) {}
     ~Fixture()
     {
         close_loopback_pair(pair);
         remove_scratch_log(log_path);
-        set_log_file_path(kDefaultLogFilePath);
     }
     void queue_batch(benchmark::State& state)
     {

@@ -11,10 +11,10 @@
 #include <thread>
 
 #include "bench_support.h"
-#include "discovery/network.h"
-#include "discovery/raw_log.h"
-#include "discovery/receiver_loop.h"
-#include "discovery/report_output.h"
+#include "net/network.h"
+#include "net/raw_log.h"
+#include "app/receiver_loop.h"
+#include "app/report_output.h"
 
 namespace {
 
@@ -83,7 +83,6 @@ int main(int argc, char** argv)
 
     const LoopbackPair pair = open_loopback_pair();
     const std::string log_path = scratch_log_path();
-    set_log_file_path(log_path.c_str());
     const std::vector<std::uint8_t> offer = sample_offer();
     long long translated = 0;
     for (const std::uint8_t byte : offer) translated += byte == 0x0A ? 2 : 1;

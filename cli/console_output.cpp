@@ -1,18 +1,10 @@
-// The console's output operations: report lines to stdout, counts to stderr.
+// The console's report: the window program's lines on stdout, its received count on stderr.
 #include "cli/console_output.h"
 
-#include <atomic>
 #include <cinttypes>
 #include <cstdio>
 
-#include "common/app_state.h"
-#include "discovery/report_output.h"
-
-namespace {
-
-std::atomic<bool> console_open{true};
-
-}  // namespace
+#include "protocol/report_lines.h"
 
 void console_line_text(const char* text, char* out, std::size_t capacity)
 {
@@ -25,28 +17,15 @@ void console_line_text(const char* text, char* out, std::size_t capacity)
     out[used] = '\0';
 }
 
-void close_console_output()
+void print_received_count(std::int32_t count)
 {
-    console_open.store(false);
-}
-
-void open_console_output()
-{
-    console_open.store(true);
-}
-
-void show_received_count(std::int32_t count)
-{
-    if (!console_open.load()) return;
     std::fprintf(stderr, "Packets Recieved: %" PRIu32 "\n", static_cast<std::uint32_t>(count));
 }
 
-void append_report_line(const char* text)
+void print_report_line(const char* text)
 {
-    if (!console_open.load()) return;
     char line[kReportTextSize];
     console_line_text(text, line, sizeof line);
     std::fputs(line, stdout);
-    // Each line is shown as the loop writes it, also when stdout is a pipe.
     std::fflush(stdout);
 }

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "discovery/host_interfaces.h"
-#include "discovery/probe_endpoints.h"
+#include "host/interfaces.h"
+#include "net/device_endpoints.h"
 
 struct RouteFinding {
     std::string device;  // the interface the sockets were tied to; empty for every interface

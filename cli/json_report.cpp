@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "cli/text_report.h"
-#include "discovery/network.h"
+#include "net/network.h"
 
 namespace {
 

@@ -1,10 +1,29 @@
-// Entry of orvane-probe, the console front end.
+// Entry of orvane-probe, the console front end: the command line, the stop signals, the run.
+#include <atomic>
+#include <csignal>
+
 #include "cli/probe.h"
+
+namespace {
+
+// The one process-wide flag: a signal handler can reach nothing else. Lock-free, so the handler may
+// store to it (on Windows the runtime calls the handler on a thread of its own).
+std::atomic<int> stop_request{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+extern "C" void on_stop_signal(int)
+{
+    stop_request.store(1);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
     ProbeOptions options;
     const int early_status = parse_probe_options(argc, argv, options);
     if (early_status >= 0) return early_status;
-    return run_probe(options, argv[0]);
+    std::signal(SIGINT, on_stop_signal);
+    std::signal(SIGTERM, on_stop_signal);
+    return run_probe(options, argv[0], stop_request);
 }

@@ -2,20 +2,13 @@
 #include "cli/probe.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 
 #include "cli/probe_session.h"
 #include "cli/probe_startup.h"
 #include "cli/verdict.h"
-#include "discovery/raw_log.h"
 
 namespace {
-
-extern "C" void on_stop_signal(int)
-{
-    request_probe_stop();
-}
 
 std::chrono::steady_clock::duration seconds(double value)
 {
@@ -24,25 +17,22 @@ std::chrono::steady_clock::duration seconds(double value)
 
 }  // namespace
 
-int run_probe(const ProbeOptions& options, const char* program_path)
+int run_probe(const ProbeOptions& options, const char* program_path, const std::atomic<int>& stop_request)
 {
-    set_log_file_path(options.no_log ? nullptr : options.log_path.c_str());
+    SocketLibraryState library{};
     std::vector<ProbeSocket> sockets;
-    const std::string failure = open_probe_sockets(options, sockets, program_path);
+    const std::string failure = open_probe_sockets(options, library, sockets, program_path);
     if (!failure.empty()) {
         std::fprintf(stderr, "orvane-probe: %s\n", failure.c_str());
         return kExitStartupFailure;
     }
-    clear_probe_stop();
-    std::signal(SIGINT, on_stop_signal);
-    std::signal(SIGTERM, on_stop_signal);
 
     ProbeSession session;
-    begin_session(session, options, sockets);
+    begin_session(session, options, sockets, &stop_request);
     const double interval = round_interval(options);
     // Requests go out on a fixed beat from the start, so a slow round does not push the next ones back.
     for (long long k = 0; options.monitor || k < options.count; ++k) {
-        if (probe_stop_requested()) break;
+        if (stop_requested(session)) break;
         if (k > 0 && options.monitor) report_round(session);
         send_round(session);
         const bool last = !options.monitor && k == options.count - 1;

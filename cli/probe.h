@@ -1,9 +1,11 @@
 // orvane-probe: start-up, the rounds of requests and replies, the verdict.
 #pragma once
 
+#include <atomic>
+
 #include "cli/probe_options.h"
 
 // Starts up as the options ask, runs the rounds until the last wait ends, --quick is satisfied or
-// SIGINT/SIGTERM arrives, and reports. Returns the exit status: the verdict (0, 2 or 3), or 1 when
+// stop_request is set (by SIGINT/SIGTERM), and reports. Returns the exit status: the verdict (0, 2 or 3), or 1 when
 // start-up failed.
-int run_probe(const ProbeOptions& options, const char* program_path);
+int run_probe(const ProbeOptions& options, const char* program_path, const std::atomic<int>& stop_request);

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "discovery/reply_fields.h"
+#include "protocol/reply_fields.h"
 
 namespace {
 

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "common/app_state.h"
+#include "common/dhcp_wire.h"
+#include "common/ethernet.h"
+#include "common/ipv4.h"
 
 enum class OutputFormat { text, json };
 

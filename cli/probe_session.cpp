@@ -2,26 +2,22 @@
 #include "cli/probe_session.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <string>
 
+#include "cli/console_output.h"
 #include "cli/json_report.h"
 #include "cli/reply_flags.h"
 #include "cli/text_report.h"
 #include "cli/verdict.h"
-#include "discovery/discovery_request.h"
-#include "discovery/network.h"
-#include "discovery/probe_endpoints.h"
-#include "discovery/raw_log.h"
-#include "discovery/receiver_loop.h"
-#include "discovery/reply_decoder.h"
-#include "discovery/report_output.h"
+#include "common/wrapping_count.h"
+#include "net/device_endpoints.h"
+#include "net/network.h"
+#include "net/reply_intake.h"
 
 namespace {
 
 // Set from a signal handler (on Windows from the runtime's own thread), so lock-free.
-std::atomic<int> stop_requested{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
 // The longest a wait may block before the stop request is looked at again.
@@ -54,17 +50,17 @@ std::int64_t unix_ms_now()
 }
 
 // The window program's block for the current reply summary, with the probe's lines before the separator.
-void report_block(const ProbeSession& session, const ReplyRecord& reply, const ReplyFlags& flags)
+void report_block(ProbeSession& session, const ReplyRecord& reply, const ReplyFlags& flags)
 {
-    show_received_count(app_state.received_count);
+    print_received_count(session.received_count);
     const std::vector<std::string> extra =
         session.options.extended_text ? extra_block_lines(reply, flags) : std::vector<std::string>{};
-    const ReportPlan plan = plan_report(app_state.reply_summary);
+    const ReportPlan plan = plan_report(session.reply_summary);
     for (int k = 0; k < plan.count; ++k) {
         if (plan.lines[k] == ReportLine::separator)
             for (const std::string& line : extra) print_line(stdout, line);
-        format_report_line(app_state.report_text, plan.lines[k], app_state.reply_summary);
-        append_report_line(app_state.report_text.data());
+        format_report_line(session.report_text, plan.lines[k], session.reply_summary);
+        print_report_line(session.report_text.data());
     }
     if (!session.options.extended_text) {
         const std::string flagged = flags_line(flags);
@@ -74,30 +70,19 @@ void report_block(const ProbeSession& session, const ReplyRecord& reply, const R
 
 }  // namespace
 
-void request_probe_stop()
+bool stop_requested(const ProbeSession& session)
 {
-    stop_requested.store(1);
+    return session.stop_request != nullptr && session.stop_request->load() != 0;
 }
 
-bool probe_stop_requested()
+void begin_session(ProbeSession& session, const ProbeOptions& options, const std::vector<ProbeSocket>& sockets,
+                   const std::atomic<int>* stop_request)
 {
-    return stop_requested.load() != 0;
-}
-
-void clear_probe_stop()
-{
-    stop_requested.store(0);
-}
-
-void begin_session(ProbeSession& session, const ProbeOptions& options, const std::vector<ProbeSocket>& sockets)
-{
+    session = ProbeSession{};
     session.options = options;
     session.sockets = sockets;
+    session.stop_request = stop_request;
     session.started = std::chrono::steady_clock::now();
-    session.round = 0;
-    session.run = Tally{};
-    session.this_round = Tally{};
-    session.sends = SendRecord{};
 }
 
 void start_round(ProbeSession& session)
@@ -110,9 +95,10 @@ void send_round(ProbeSession& session)
 {
     start_round(session);
     for (const ProbeSocket& socket : session.sockets) {
-        app_state.hardware_address = socket.hardware_address;
-        const int sent = send_discovery(socket.request);
-        app_state.sent_count += 1;
+        fill_discovery_request(session.request, socket.hardware_address);
+        const int sent = send_datagram(socket.request, session.request.data(), session.request.size(),
+                                       kLimitedBroadcast, kDhcpServerPort);
+        session.sent_count = next_count(session.sent_count);
         if (sent < 0) {
             session.sends.failed += 1;
             session.sends.last_error = last_network_error();
@@ -122,7 +108,8 @@ void send_round(ProbeSession& session)
         } else {
             session.sends.sent += 1;
         }
-        if (!is_json(session)) print_line(stderr, "Packets Sent: " + std::to_string(app_state.sent_count));
+        if (!is_json(session))
+            print_line(stderr, "Packets Sent: " + std::to_string(static_cast<std::uint32_t>(session.sent_count)));
     }
 }
 
@@ -130,7 +117,7 @@ bool listen_until(ProbeSession& session, std::chrono::steady_clock::time_point d
 {
     std::vector<Endpoint> endpoints;
     for (const ProbeSocket& socket : session.sockets) endpoints.push_back(socket.reply);
-    while (!probe_stop_requested()) {
+    while (!stop_requested(session)) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return false;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
@@ -150,18 +137,17 @@ bool listen_until(ProbeSession& session, std::chrono::steady_clock::time_point d
 void take_datagram(ProbeSession& session, std::size_t index)
 {
     const ProbeSocket& socket = session.sockets[index];
-    ArrivedDatagram arrived;
-    const int length =
-        receive_arrived_datagram(socket.reply, app_state.reply_buffer.data(), app_state.reply_buffer.size(), arrived);
+    Arrival arrived;
+    const char* log_path = session.options.no_log ? nullptr : session.options.log_path.c_str();
+    int length = take_reply(socket.reply, log_path, session.reply_buffer, session.reply_summary, &arrived);
+    // As the window program does: a datagram cut short is not logged, yet reported from what the buffer
+    // holds; the report's walk goes over the whole buffer, the probe's own only over what came.
+    if (length < 0 && arrived.truncated) length = static_cast<int>(session.reply_buffer.size());
     if (length < 0) {
         print_line(stderr, "orvane-probe: a receive failed: " + network_error_text(last_network_error()));
         return;
     }
-    // As the window program does: a datagram cut short is not logged, yet reported from what the buffer
-    // holds; the report's walk goes over the whole buffer, the probe's own only over what came.
-    if (!arrived.truncated) append_raw_log(app_state.reply_buffer.data(), static_cast<std::size_t>(length));
-    decode_reply(app_state.reply_buffer, app_state.reply_summary);
-    app_state.received_count = static_cast<std::int32_t>(static_cast<std::uint32_t>(app_state.received_count) + 1u);
+    session.received_count = next_count(session.received_count);
 
     ReplyRecord reply;
     reply.unix_ms = unix_ms_now();
@@ -171,7 +157,7 @@ void take_datagram(ProbeSession& session, std::size_t index)
     reply.source = arrived.source;
     reply.length = static_cast<std::size_t>(length);
     reply.truncated = arrived.truncated;
-    reply.fields = decode_reply_fields(app_state.reply_buffer.data(), reply.length);
+    reply.fields = decode_reply_fields(session.reply_buffer.data(), reply.length);
 
     const std::vector<Ipv4Address>& expected = session.options.expected;
     tally_reply(session.run, reply, expected);

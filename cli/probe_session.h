@@ -2,31 +2,45 @@
 // the report of each, and the closing summary with its verdict.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "cli/diagnostics.h"
 #include "cli/probe_options.h"
 #include "cli/probe_startup.h"
 #include "cli/server_tally.h"
+#include "protocol/discovery_request.h"
+#include "protocol/reply_walk.h"
+#include "protocol/report_lines.h"
 
+// Everything one run of the probe holds, passed along as a parameter.
 struct ProbeSession {
     ProbeOptions options;
     std::vector<ProbeSocket> sockets;
+    // Set to non-zero (from a signal handler or another thread) to end the run at its next look.
+    const std::atomic<int>* stop_request = nullptr;
     std::chrono::steady_clock::time_point started{};
     int round = 0;
     Tally run;         // every reply of the run
     Tally this_round;  // the replies since the last request
     SendRecord sends;
+    // The window program's counts, request and reply as the plain report shows them.
+    std::int32_t sent_count = 0;
+    std::int32_t received_count = 0;
+    DiscoveryRequest request{};
+    ReplyBuffer reply_buffer{};
+    ReplySummary reply_summary{};
+    ReportText report_text{};
 };
 
-// Asks a running session to end at its next look (from a signal handler or another thread).
-void request_probe_stop();
-bool probe_stop_requested();
-void clear_probe_stop();
+void begin_session(ProbeSession& session, const ProbeOptions& options, const std::vector<ProbeSocket>& sockets,
+                   const std::atomic<int>* stop_request);
 
-void begin_session(ProbeSession& session, const ProbeOptions& options, const std::vector<ProbeSocket>& sockets);
+// True once the session's stop request is set.
+bool stop_requested(const ProbeSession& session);
 
 // Starts the next round: its number goes up and its tally is emptied. send_round does this and sends.
 void start_round(ProbeSession& session);

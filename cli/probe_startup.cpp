@@ -1,11 +1,12 @@
 // The probe's start-up: the window program's two endpoints, or one pair per interface.
 #include "cli/probe_startup.h"
 
-#include "app/privileges.h"
-#include "app/startup.h"
-#include "discovery/host_interfaces.h"
-#include "discovery/network.h"
-#include "discovery/probe_endpoints.h"
+#include "host/interface_rows.h"
+#include "host/interfaces.h"
+#include "host/privileges.h"
+#include "host/startup.h"
+#include "net/device_endpoints.h"
+#include "net/network.h"
 
 namespace {
 
@@ -35,28 +36,32 @@ std::string device_failure(const std::string& device, std::uint16_t port, const 
     return "on interface " + device + ": " + startup_failure_message(outcome, program_path);
 }
 
-std::string open_default_sockets(const ProbeOptions& options, std::vector<ProbeSocket>& sockets,
-                                 const char* program_path)
+std::string open_default_sockets(const ProbeOptions& options, SocketLibraryState& library,
+                                 std::vector<ProbeSocket>& sockets, const char* program_path)
 {
-    // Exactly the window program's start-up, privilege drop included.
-    const StartupOutcome outcome = start_up();
+    // Exactly the window program's start-up, privilege drop and hardware address included.
+    DiscoveryEndpoints endpoints;
+    const StartupOutcome outcome = open_discovery_endpoints(library, endpoints);
     if (outcome.failed_step != StartupStep::none) return startup_failure_message(outcome, program_path);
-    report_arrival_interface(app_state.reply_endpoint);
+    report_arrival_interface(endpoints.reply);
     ProbeSocket socket;
-    socket.request = app_state.request_endpoint;
-    socket.reply = app_state.reply_endpoint;
-    socket.hardware_address = options.mac_given ? options.mac : app_state.hardware_address;
+    socket.request = endpoints.request;
+    socket.reply = endpoints.reply;
+    if (options.mac_given)
+        socket.hardware_address = options.mac;
+    else
+        read_hardware_address(socket.hardware_address);
     sockets.push_back(socket);
     return {};
 }
 
-std::string open_interface_sockets(const ProbeOptions& options, std::vector<ProbeSocket>& sockets,
-                                   const char* program_path)
+std::string open_interface_sockets(const ProbeOptions& options, SocketLibraryState& library,
+                                   std::vector<ProbeSocket>& sockets, const char* program_path)
 {
     if (!interface_binding_supported())
         return "--interface and --all-interfaces need a socket tied to one interface, which this platform "
                "cannot make; run without them";
-    if (start_network() == 1) return "cannot start the socket library: " + network_error_text(last_network_error());
+    if (start_network(library) == 1) return "cannot start the socket library: " + network_error_text(last_network_error());
     std::vector<HostInterface> interfaces;
     if (!list_host_interfaces(interfaces)) return "cannot list the host's interfaces";
     std::vector<const HostInterface*> chosen;
@@ -89,10 +94,11 @@ std::string open_interface_sockets(const ProbeOptions& options, std::vector<Prob
 
 }  // namespace
 
-std::string open_probe_sockets(const ProbeOptions& options, std::vector<ProbeSocket>& sockets, const char* program_path)
+std::string open_probe_sockets(const ProbeOptions& options, SocketLibraryState& library,
+                               std::vector<ProbeSocket>& sockets, const char* program_path)
 {
     sockets.clear();
     if (options.all_interfaces || !options.interface.empty())
-        return open_interface_sockets(options, sockets, program_path);
-    return open_default_sockets(options, sockets, program_path);
+        return open_interface_sockets(options, library, sockets, program_path);
+    return open_default_sockets(options, library, sockets, program_path);
 }

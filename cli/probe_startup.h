@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "cli/probe_options.h"
-#include "common/app_state.h"
+#include "net/network.h"
+#include "common/dhcp_wire.h"
+#include "common/ethernet.h"
+#include "common/ipv4.h"
 
 // One request endpoint (port 67) and one reply endpoint (port 68), tied to device unless it is empty,
 // and the client hardware address the requests through them carry.
@@ -19,5 +22,5 @@ struct ProbeSocket {
 
 // Opens what the options ask for into sockets. Returns an empty string on success, else the one
 // line that says what failed and why (the caller ends with status 1).
-std::string open_probe_sockets(const ProbeOptions& options, std::vector<ProbeSocket>& sockets,
-                               const char* program_path);
+std::string open_probe_sockets(const ProbeOptions& options, SocketLibraryState& library,
+                               std::vector<ProbeSocket>& sockets, const char* program_path);

@@ -1,7 +1,7 @@
 // The probe's flags on a reply: what a plain report of the offer would not show.
 #include "cli/reply_flags.h"
 
-#include "discovery/host_interfaces.h"
+#include "host/interfaces.h"
 
 namespace {
 

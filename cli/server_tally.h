@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "common/app_state.h"
-#include "discovery/network.h"
-#include "discovery/reply_fields.h"
+#include "common/dhcp_wire.h"
+#include "common/ethernet.h"
+#include "common/ipv4.h"
+#include "net/network.h"
+#include "protocol/reply_fields.h"
 
 // One datagram off port 68 as the probe saw it.
 struct ReplyRecord {

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "discovery/network.h"
+#include "net/network.h"
 
 namespace {
 

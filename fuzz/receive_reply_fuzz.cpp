@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "common/app_state.h"
-#include "discovery/network.h"
-#include "discovery/raw_log.h"
-#include "discovery/receiver_loop.h"
-#include "discovery/reply_decoder.h"
-#include "discovery/report_output.h"
+#include "app/app_state.h"
+#include "net/network.h"
+#include "net/raw_log.h"
+#include "app/receiver_loop.h"
+#include "protocol/reply_walk.h"
+#include "app/report_output.h"
 
 // The loop's output operations are not used here; the block is formatted directly.
 void show_received_count(std::int32_t) {}

@@ -10,7 +10,7 @@
 
 #include "cli/json_report.h"
 #include "cli/reply_flags.h"
-#include "discovery/reply_fields.h"
+#include "protocol/reply_fields.h"
 
 namespace {
 

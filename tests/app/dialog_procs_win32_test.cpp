@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dialogs_win32.h"
+#include "app/win32/dialogs.h"
 #include "app/resources/resource_ids.h"
 #include "fake_window_shell.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/app_state.h"
+#include "app/app_state.h"
 
 // Every call, in order, as one line: "show 1003 1", "send 7", "find 1000", "thread", "clear",
 // "about", "hide", "quit", "open <target>", "stop_network".

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "app/resources/resource_ids.h"
-#include "app/shell_qt.h"
+#include "app/qt/shell.h"
 #include "app/startup.h"
 #include "qt_test_support.h"
 

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "app/dialog_layout.h"
-#include "app/shell_qt.h"
+#include "app/qt/shell.h"
 
 namespace {
 

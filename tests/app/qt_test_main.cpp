@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/shell_qt.h"
+#include "app/qt/shell.h"
 #include "qt_test_support.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include <deque>
 #include <memory>
 
-#include "app/shell_qt.h"
+#include "app/qt/shell.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "common/app_state.h"
+#include "app/app_state.h"
 
 class QPlainTextEdit;
 class QWidget;

@@ -32,9 +32,9 @@
 
 #include "app/dialog_layout.h"
 #include "app/resources/resource_ids.h"
-#include "app/shell_qt.h"
-#include "discovery/network.h"
-#include "discovery/report_output.h"
+#include "app/qt/shell.h"
+#include "net/network.h"
+#include "app/report_output.h"
 #include "qt_test_support.h"
 
 using namespace std::chrono_literals;
@@ -64,7 +64,7 @@ protected:
     static void open_endpoints()
     {
         reset_app_state();
-        ASSERT_EQ(start_network(), 0);
+        ASSERT_EQ(start_network(app_state.socket_library_state), 0);
         app_state.request_endpoint = open_udp_endpoint(kDhcpServerPort);
         app_state.reply_endpoint = open_udp_endpoint(kDhcpClientPort);
         ASSERT_NE(app_state.request_endpoint, kNoEndpoint);

@@ -1,10 +1,9 @@
-// The console's output operations: line ends, which stream gets what, and silence after close.
+// The console's report: line ends, and which stream gets what.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "cli/console_output.h"
-#include "discovery/report_output.h"
 
 namespace {
 
@@ -50,31 +49,16 @@ TEST(ConsoleLine, IsCutToTheCapacity)
 
 TEST(ConsoleOutput, ReportLinesGoToStdoutAndCountsToStderr)
 {
-    open_console_output();
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    show_received_count(1);
-    append_report_line("Packet from 10.0.0.1 \r\n");
-    append_report_line("-------------------------\r\n");
-    show_received_count(-1);  // shown unsigned, as the window's field does
+    print_received_count(1);
+    print_report_line("Packet from 10.0.0.1 \r\n");
+    print_report_line("-------------------------\r\n");
+    print_received_count(-1);  // shown unsigned, as the window's field does
     const std::string err = testing::internal::GetCapturedStderr();
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "Packet from 10.0.0.1 \n-------------------------\n");
     EXPECT_EQ(err, "Packets Recieved: 1\nPackets Recieved: 4294967295\n");
-}
-
-TEST(ConsoleOutput, ShowsNothingOnceClosed)
-{
-    close_console_output();
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    show_received_count(7);
-    append_report_line("Packet from 0.0.0.0 \r\n");
-    const std::string err = testing::internal::GetCapturedStderr();
-    const std::string out = testing::internal::GetCapturedStdout();
-    open_console_output();
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(err, "");
 }
 
 }  // namespace

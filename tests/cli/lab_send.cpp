@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "discovery/network.h"
+#include "net/network.h"
 
 int main(int argc, char** argv)
 {
@@ -23,7 +23,8 @@ int main(int argc, char** argv)
         std::sscanf(hex + i, "%2x", &byte);
         bytes.push_back(static_cast<std::uint8_t>(byte));
     }
-    start_network();
+    SocketLibraryState library{};
+    start_network(library);
     const Endpoint endpoint = open_udp_endpoint(0);  // any free source port
     if (endpoint == kNoEndpoint) return 1;
     const int sent =

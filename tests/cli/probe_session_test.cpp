@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "cli/probe_session.h"
-#include "discovery/network.h"
-#include "discovery/probe_endpoints.h"
-#include "discovery/raw_log.h"
-#include "tests/discovery/reply_fixtures.h"
+#include "net/network.h"
+#include "net/device_endpoints.h"
+#include "net/raw_log.h"
+#include "tests/fixtures/reply_fixtures.h"
 
 namespace {
 
@@ -42,29 +42,27 @@ class ProbeSessionLoopback : public testing::Test {
 protected:
     void SetUp() override
     {
-        reset_app_state();
-        ASSERT_EQ(start_network(), 0);
+        ASSERT_EQ(start_network(library_), 0);
         reply_endpoint_ = open_free_endpoint(reply_port_);
         ASSERT_NE(reply_endpoint_, kNoEndpoint);
         report_arrival_interface(reply_endpoint_);
         sender_ = open_free_endpoint(sender_port_);
         ASSERT_NE(sender_, kNoEndpoint);
         log_ = (folder_.path / "LogFile").string();
-        set_log_file_path(log_.c_str());
-        clear_probe_stop();
     }
     void TearDown() override
     {
         close_udp_endpoint(reply_endpoint_);
         close_udp_endpoint(sender_);
-        set_log_file_path(kDefaultLogFilePath);
         stop_network();
     }
     void begin(const ProbeOptions& options)
     {
         ProbeSocket socket;
         socket.reply = reply_endpoint_;
-        begin_session(session_, options, {socket});
+        ProbeOptions logged = options;
+        logged.log_path = log_;
+        begin_session(session_, logged, {socket}, &stop_request_);
         start_round(session_);
     }
     void send(const Bytes& datagram)
@@ -73,6 +71,8 @@ protected:
                   static_cast<int>(datagram.size()));
     }
 
+    SocketLibraryState library_{};
+    std::atomic<int> stop_request_{0};
     ScratchFolder folder_;
     std::string log_;
     Endpoint reply_endpoint_ = kNoEndpoint, sender_ = kNoEndpoint;
@@ -224,9 +224,9 @@ TEST_F(ProbeSessionLoopback, AStopRequestEndsTheWaitAtOnce)
     options.format = OutputFormat::json;
     begin(options);
     const auto started = Clock::now();
-    std::thread stopper([] {
+    std::thread stopper([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        request_probe_stop();
+        stop_request_.store(1);
     });
     testing::internal::CaptureStdout();
     listen_until(session_, started + std::chrono::seconds(20), false);
@@ -240,7 +240,6 @@ TEST_F(ProbeSessionLoopback, AStopRequestEndsTheWaitAtOnce)
     const Json summary = Json::parse(lines[0]);
     EXPECT_EQ(summary["verdict"]["text"], "nothing answered");
     EXPECT_EQ(summary["diagnostics"]["requests_sent"], 0);
-    clear_probe_stop();
 }
 
 }  // namespace

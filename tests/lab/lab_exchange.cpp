@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
-#include "discovery/discovery_request.h"
-#include "discovery/network.h"
+#include "app/exchange.h"
+#include "net/network.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ bool parse_mac(const char* text, HardwareAddress& address)
 int send_and_listen(const char* mac, int count, double wait_seconds)
 {
     if (!parse_mac(mac, app_state.hardware_address)) return 2;
-    if (start_network() != 0) return 1;
+    if (start_network(app_state.socket_library_state) != 0) return 1;
     const Endpoint request = open_udp_endpoint(kDhcpServerPort);
     const Endpoint reply = open_udp_endpoint(kDhcpClientPort);
     if (request == kNoEndpoint || reply == kNoEndpoint) {
@@ -51,9 +51,10 @@ int send_and_listen(const char* mac, int count, double wait_seconds)
     }
     std::fflush(stdout);
     std::uint8_t buffer[1500];
-    DatagramSource source;
     for (;;) {
-        const int length = receive_datagram(reply, buffer, sizeof buffer, &source);
+        Arrival arrival;
+        const int length = receive_datagram(reply, buffer, sizeof buffer, &arrival);
+        const DatagramSource& source = arrival.source;
         if (length < 0) break;
         std::printf("reply %u.%u.%u.%u:%u %d ", source.address[0], source.address[1], source.address[2],
                     source.address[3], source.port, length);
@@ -67,7 +68,7 @@ int send_and_listen(const char* mac, int count, double wait_seconds)
 
 int hold_check(std::uint16_t port)
 {
-    start_network();
+    start_network(app_state.socket_library_state);
     const Endpoint first = open_udp_endpoint(port);
     if (first == kNoEndpoint) {
         std::printf("first bind failed: %s\n", network_error_text(last_network_error()).c_str());

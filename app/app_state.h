@@ -1,0 +1,48 @@
+// The window program's one state record, for the whole run.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "common/ethernet.h"
+#include "net/network.h"
+#include "protocol/discovery_request.h"
+#include "protocol/reply_walk.h"
+#include "protocol/report_lines.h"
+
+// Opaque handles of the window system; each shell casts its own type in and out.
+using InstanceHandle = void*;
+using WindowHandle = void*;
+
+struct AppState {
+    InstanceHandle instance = nullptr;
+    // Written by the window thread on every message, read by the receiver thread.
+    std::atomic<WindowHandle> main_window{nullptr};
+    std::atomic<WindowHandle> report_view{nullptr};
+    SocketLibraryState socket_library_state{};
+    // Set at start-up, before the receiver thread exists; read-only afterwards.
+    Endpoint request_endpoint = 0;
+    Endpoint reply_endpoint = 0;
+    HardwareAddress hardware_address{};
+    std::int32_t sent_count = 0;      // window thread only
+    std::int32_t received_count = 0;  // receiver thread only
+    // 0 run, 1 stop: written by the window thread without a lock, read by the receiver thread.
+    std::atomic<std::int32_t> stop_flag{0};
+    DiscoveryRequest discovery_request{};  // window thread only
+    ReplyBuffer reply_buffer{};            // receiver thread only
+    ReplySummary reply_summary{};          // receiver thread only
+    ReportText report_text{};              // receiver thread only
+};
+
+static_assert(sizeof(HardwareAddress) == 6);
+static_assert(sizeof(Ipv4Address) == 4);
+static_assert(sizeof(DiscoveryRequest) == 548);
+static_assert(sizeof(ReplyBuffer) == 548);
+static_assert(sizeof(ReportText) == 100);
+static_assert(std::atomic<std::int32_t>::is_always_lock_free);
+
+// The one record of the run. It is never freed.
+extern AppState app_state;
+
+// Puts every field back to its start-up value; only tests run more than one "program" per process.
+void reset_app_state();

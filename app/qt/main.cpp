@@ -1,0 +1,40 @@
+// Qt shell on Linux: the entry of the window program orvane.
+#include <QApplication>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "app/qt/shell.h"
+#include "app/startup.h"
+
+namespace {
+
+// The file a user would grant the capability to: the program itself, not the name it was called by.
+std::string program_path(const char* called_as)
+{
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(called_as) : path.string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    catch_termination_signals();
+    // Both ports are bound and every capability is dropped before Qt starts, so no window opens
+    // on a failure and neither Qt nor any datagram ever runs with privileges.
+    const StartupOutcome outcome = start_up();
+    if (outcome.failed_step != StartupStep::none) {
+        std::fprintf(stderr, "orvane: %s\n", startup_failure_message(outcome, program_path(argv[0]).c_str()).c_str());
+        return 1;
+    }
+    QApplication application(argc, argv);
+    // Only the quit request ends the run; a hidden About window must not end it either.
+    application.setQuitOnLastWindowClosed(false);
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvane"));
+    install_shutdown_paths(application);
+    return run_main_window();
+}

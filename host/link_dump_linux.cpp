@@ -1,0 +1,202 @@
+// Linux: the kernel's link table through an rtnetlink dump, and the decoder of its messages.
+//
+// Netlink rather than getifaddrs(AF_PACKET): both come from the same RTM_GETLINK dump, whose order is the
+// kernel's walk of its device table (older kernels walk an index hash, not the index order), so the rows
+// are sorted by index here either way. Netlink gives one record per link with the index, the ARPHRD type
+// and the address at the length the kernel reports, every length checked here, and it says when the
+// table changed during the dump, which is then repeated.
+#include "host/link_dump_linux.h"
+
+#include <linux/if_arp.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "host/interface_rows.h"
+
+namespace {
+
+// Wire sizes of the kernel's records; fields are read at these offsets, never through the structs.
+constexpr std::size_t kMessageHeaderSize = 16;   // u32 len, u16 type, u16 flags, u32 seq, u32 pid
+constexpr std::size_t kLinkInfoSize = 16;        // u8 family, u8 pad, u16 type, i32 index, u32 flags, u32 change
+constexpr std::size_t kAttributeHeaderSize = 4;  // u16 len, u16 type
+static_assert(sizeof(nlmsghdr) == kMessageHeaderSize);
+static_assert(sizeof(ifinfomsg) == kLinkInfoSize);
+static_assert(sizeof(rtattr) == kAttributeHeaderSize);
+
+// A dump repeated this often and still interrupted by table changes is given up.
+constexpr std::uint32_t kDumpAttempts = 3;
+
+// Netlink fields are in host byte order.
+std::uint16_t read_u16(const std::uint8_t* p)
+{
+    std::uint16_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+std::uint32_t read_u32(const std::uint8_t* p)
+{
+    std::uint32_t value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+std::size_t align4(std::size_t n)
+{
+    return (n + 3) & ~std::size_t{3};
+}
+
+// Decodes the attributes of one link message; false when one does not fit its message.
+bool decode_link_attributes(const std::uint8_t* p, std::size_t length, LinkRecord& link)
+{
+    std::size_t offset = 0;
+    while (length - offset >= kAttributeHeaderSize) {
+        const std::size_t attribute_length = read_u16(p + offset);
+        const std::uint16_t type = read_u16(p + offset + 2) & NLA_TYPE_MASK;
+        if (attribute_length < kAttributeHeaderSize || attribute_length > length - offset) return false;
+        if (type == IFLA_ADDRESS) {
+            link.has_address = true;
+            link.address.assign(p + offset + kAttributeHeaderSize, p + offset + attribute_length);
+        }
+        offset += std::min(align4(attribute_length), length - offset);
+    }
+    return true;
+}
+
+// Decodes one RTM_NEWLINK message of length bytes; false when it is too short for what it claims.
+bool decode_link_message(const std::uint8_t* p, std::size_t length, std::vector<LinkRecord>& links)
+{
+    if (length < kMessageHeaderSize + kLinkInfoSize) return false;
+    const std::uint8_t* info = p + kMessageHeaderSize;
+    LinkRecord link;
+    link.hardware_type = read_u16(info + 2);
+    link.index = static_cast<std::int32_t>(read_u32(info + 4));
+    const std::size_t attributes = kMessageHeaderSize + align4(kLinkInfoSize);
+    if (!decode_link_attributes(p + attributes, length - attributes, link)) return false;
+    links.push_back(std::move(link));
+    return true;
+}
+
+// Sends the dump request; the sequence number it carries comes back in every answer.
+bool request_link_dump(int fd, std::uint32_t sequence)
+{
+    std::uint8_t request[kMessageHeaderSize + kLinkInfoSize] = {};
+    const std::uint32_t length = sizeof request;
+    const std::uint16_t type = RTM_GETLINK;
+    const std::uint16_t flags = NLM_F_REQUEST | NLM_F_DUMP;
+    std::memcpy(request, &length, 4);
+    std::memcpy(request + 4, &type, 2);
+    std::memcpy(request + 6, &flags, 2);
+    std::memcpy(request + 8, &sequence, 4);
+    request[kMessageHeaderSize] = AF_UNSPEC;  // every link of every family
+
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    return sendto(fd, request, sizeof request, 0, reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel) ==
+           static_cast<ssize_t>(sizeof request);
+}
+
+// Reads one datagram of the answer whole, however long it is; false on an error.
+bool receive_dump_part(int fd, std::vector<std::uint8_t>& buffer, std::size_t& length)
+{
+    for (;;) {
+        sockaddr_nl sender{};
+        iovec part{buffer.data(), buffer.size()};
+        msghdr message{};
+        message.msg_name = &sender;
+        message.msg_namelen = sizeof sender;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        const ssize_t received = recvmsg(fd, &message, MSG_PEEK | MSG_TRUNC);
+        if (received < 0 && errno == EINTR) continue;
+        if (received < 0) return false;
+        if (static_cast<std::size_t>(received) > buffer.size()) {
+            buffer.resize(static_cast<std::size_t>(received));
+            continue;
+        }
+        if (recv(fd, buffer.data(), buffer.size(), 0) != received) return false;
+        // Only the kernel speaks for the link table.
+        if (message.msg_namelen < sizeof sender || sender.nl_pid != 0) {
+            length = 0;
+            return true;
+        }
+        length = static_cast<std::size_t>(received);
+        return true;
+    }
+}
+
+// One whole dump; interrupted tells whether the kernel's table changed while it ran.
+LinkDumpStatus dump_links_once(int fd, std::uint32_t sequence, std::vector<LinkRecord>& links, bool& interrupted)
+{
+    links.clear();
+    interrupted = false;
+    if (!request_link_dump(fd, sequence)) return LinkDumpStatus::failed;
+    std::vector<std::uint8_t> buffer(32768);
+    for (;;) {
+        std::size_t length = 0;
+        if (!receive_dump_part(fd, buffer, length)) return LinkDumpStatus::failed;
+        const LinkDumpStatus status = decode_link_messages(buffer.data(), length, sequence, links, interrupted);
+        if (status != LinkDumpStatus::more) return status;
+    }
+}
+
+}  // namespace
+
+bool dump_links(std::vector<LinkRecord>& links)
+{
+    const int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    if (fd < 0) return false;
+    // The kernel answers at once; a wait this long means something is wrong, not slow.
+    timeval timeout{2, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    bool complete = false;
+    for (std::uint32_t attempt = 1; attempt <= kDumpAttempts && !complete; ++attempt) {
+        bool interrupted = false;
+        if (dump_links_once(fd, attempt, links, interrupted) == LinkDumpStatus::failed) break;
+        complete = !interrupted;
+    }
+    close(fd);
+    return complete;
+}
+
+LinkDumpStatus decode_link_messages(const std::uint8_t* data, std::size_t length, std::uint32_t sequence,
+                                    std::vector<LinkRecord>& links, bool& interrupted)
+{
+    std::size_t offset = 0;
+    while (offset < length) {
+        if (length - offset < kMessageHeaderSize) return LinkDumpStatus::failed;
+        const std::uint8_t* p = data + offset;
+        const std::size_t message_length = read_u32(p);
+        const std::uint16_t type = read_u16(p + 4);
+        const std::uint16_t flags = read_u16(p + 6);
+        if (message_length < kMessageHeaderSize || message_length > length - offset) return LinkDumpStatus::failed;
+        offset += std::min(align4(message_length), length - offset);
+        if (read_u32(p + 8) != sequence) continue;
+        if (flags & NLM_F_DUMP_INTR) interrupted = true;
+        if (type == NLMSG_ERROR) return LinkDumpStatus::failed;
+        if (type == NLMSG_DONE) {
+            // The end of a dump carries the dump's own error code, zero when every link was sent.
+            if (message_length >= kMessageHeaderSize + 4 && read_u32(p + kMessageHeaderSize) != 0)
+                return LinkDumpStatus::failed;
+            return LinkDumpStatus::done;
+        }
+        if (type == RTM_NEWLINK && !decode_link_message(p, message_length, links)) return LinkDumpStatus::failed;
+    }
+    return LinkDumpStatus::more;
+}
+
+std::int32_t interface_type_of(std::uint16_t hardware_type)
+{
+    switch (hardware_type) {
+        case ARPHRD_ETHER: return kIfTypeEthernetCsmacd;
+        case ARPHRD_LOOPBACK: return kIfTypeSoftwareLoopback;
+        default: return kIfTypeOther;
+    }
+}
