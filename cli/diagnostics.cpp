@@ -1,6 +1,7 @@
 // "Why no reply?": what the probe can find out about the host when nothing answered.
 #include "cli/diagnostics.h"
 
+#include "common/dhcp_wire.h"
 #include "net/port_holders.h"
 
 std::string interface_holding(const std::vector<HostInterface>& interfaces, const Ipv4Address& address)

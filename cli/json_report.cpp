@@ -7,119 +7,55 @@
 #include <cstdio>
 
 #include "cli/text_report.h"
+#include "protocol/option_values.h"
 #include "net/network.h"
 
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string hex_text(const std::uint8_t* data, std::size_t length, const char* separator = "")
-{
-    std::string text;
-    char pair[3];
-    for (std::size_t k = 0; k < length; ++k) {
-        std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned>(data[k]));
-        if (k > 0) text += separator;
-        text += pair;
-    }
-    return text;
-}
-
 Json address_or_null(const Ipv4Address& address)
 {
     return is_zero_address(address) ? Json(nullptr) : Json(address_text(address));
 }
 
-Ipv4Address address_at(const std::vector<std::uint8_t>& d, std::size_t at)
+Json option_json(const OptionValue& value)
 {
-    return {d[at], d[at + 1], d[at + 2], d[at + 3]};
-}
-
-std::uint32_t u32_at(const std::vector<std::uint8_t>& d, std::size_t at)
-{
-    return static_cast<std::uint32_t>(d[at]) << 24 | static_cast<std::uint32_t>(d[at + 1]) << 16 |
-           static_cast<std::uint32_t>(d[at + 2]) << 8 | d[at + 3];
-}
-
-Json classless_routes(const std::vector<std::uint8_t>& d)
-{
-    Json routes = Json::array();
-    std::size_t at = 0;
-    while (at < d.size()) {
-        const int width = d[at];
-        const std::size_t significant = (static_cast<std::size_t>(width) + 7) / 8;
-        Ipv4Address destination{};
-        for (std::size_t k = 0; k < significant; ++k) destination[k] = d[at + 1 + k];
-        const Ipv4Address router = address_at(d, at + 1 + significant);
-        routes.push_back(Json{{"destination", address_text(destination) + "/" + std::to_string(width)},
-                              {"router", address_text(router)}});
-        at += 1 + significant + 4;
-    }
-    return routes;
-}
-
-Json option_value(const DhcpOption& option);
-
-// A repeated option whose joined value does not suit its kind, though each occurrence does: one value
-// per occurrence. Otherwise null.
-Json repeated_values(const DhcpOption& option)
-{
-    if (option.part_lengths.size() < 2) return nullptr;
-    Json values = Json::array();
-    for (std::size_t k = 0; k < option.part_lengths.size(); ++k) {
-        const DhcpOption part = option_part(option, k);
-        if (!option_value_fits(part)) return nullptr;
-        values.push_back(option_value(part));
-    }
-    return values;
-}
-
-// The value of one option by its kind; a value that does not suit its kind is given in hex.
-Json option_value(const DhcpOption& option)
-{
-    const std::vector<std::uint8_t>& d = option.data;
-    if (!option_value_fits(option)) {
-        Json repeated = repeated_values(option);
-        return repeated.is_null() ? Json(hex_text(d.data(), d.size())) : repeated;
-    }
-    switch (option_info(option.code).kind) {
-        case OptionKind::hex: return hex_text(d.data(), d.size());
-        case OptionKind::address: return address_text(address_at(d, 0));
-        case OptionKind::addresses: {
+    switch (value.form) {
+        case ValueForm::hex:
+        case ValueForm::text: return value.text;
+        case ValueForm::address: return address_text(value.addresses[0]);
+        case ValueForm::addresses: {
             Json list = Json::array();
-            for (std::size_t at = 0; at < d.size(); at += 4) list.push_back(address_text(address_at(d, at)));
+            for (const Ipv4Address& address : value.addresses) list.push_back(address_text(address));
             return list;
         }
-        case OptionKind::address_pairs: {
+        case ValueForm::address_pairs: {
             Json list = Json::array();
-            for (std::size_t at = 0; at < d.size(); at += 8)
-                list.push_back(Json::array({address_text(address_at(d, at)), address_text(address_at(d, at + 4))}));
+            for (std::size_t k = 0; k + 1 < value.addresses.size(); k += 2)
+                list.push_back(Json::array({address_text(value.addresses[k]), address_text(value.addresses[k + 1])}));
             return list;
         }
-        case OptionKind::u8: return d[0];
-        case OptionKind::u16: return (d[0] << 8) | d[1];
-        case OptionKind::u32: return u32_at(d, 0);
-        case OptionKind::i32: return static_cast<std::int32_t>(u32_at(d, 0));
-        case OptionKind::u16_list: {
-            Json list = Json::array();
-            for (std::size_t at = 0; at < d.size(); at += 2) list.push_back((d[at] << 8) | d[at + 1]);
-            return list;
+        case ValueForm::number: return value.numbers[0];
+        case ValueForm::numbers: return Json(value.numbers);
+        case ValueForm::flag: return value.flag;
+        case ValueForm::message_type: return value.text.empty() ? Json(value.numbers[0]) : Json(value.text);
+        case ValueForm::routes: {
+            Json routes = Json::array();
+            for (const ClasslessRoute& route : value.routes)
+                routes.push_back(
+                    Json{{"destination", address_text(route.destination) + "/" + std::to_string(route.prefix_length)},
+                         {"router", address_text(route.router)}});
+            return routes;
         }
-        case OptionKind::boolean: return d[0] == 1;
-        case OptionKind::text: {
-            std::size_t length = d.size();
-            while (length > 0 && d[length - 1] == 0) --length;
-            return std::string(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(length));
+        case ValueForm::present: return true;
+        case ValueForm::parts: {
+            Json values = Json::array();
+            for (const OptionValue& part : value.parts) values.push_back(option_json(part));
+            return values;
         }
-        case OptionKind::message_type: {
-            const char* name = message_type_name(d[0]);
-            return name != nullptr ? Json(name) : Json(d[0]);
-        }
-        case OptionKind::code_list: return Json(d);
-        case OptionKind::classless_routes: return classless_routes(d);
-        case OptionKind::empty: return true;
     }
-    return hex_text(d.data(), d.size());
+    return value.text;
 }
 
 Json options_object(const OptionWalk& walk)
@@ -127,7 +63,8 @@ Json options_object(const OptionWalk& walk)
     Json options = Json::object();
     for (const DhcpOption& option : walk.options) {
         const char* name = option_info(option.code).name;
-        options[name != nullptr ? std::string(name) : "option_" + std::to_string(option.code)] = option_value(option);
+        options[name != nullptr ? std::string(name) : "option_" + std::to_string(option.code)] =
+            option_json(read_option_value(option));
     }
     return options;
 }

@@ -1,10 +1,10 @@
-// The host's network interfaces as the probe needs them: name, state, Ethernet address, IPv4 addresses.
+// The host's network interfaces: name, state, Ethernet address, IPv4 addresses. One listing per
+// platform (the kernel's tables on Linux), which the probe and the diagnostics read.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "common/dhcp_wire.h"
 #include "common/ethernet.h"
 #include "common/ipv4.h"
 
@@ -14,6 +14,7 @@ struct HostAddress {
 };
 
 struct HostInterface {
+    int index = 0;  // the platform's interface index; 0 where it has none
     std::string name;
     bool up = false;
     bool loopback = false;
@@ -23,7 +24,7 @@ struct HostInterface {
     std::vector<HostAddress> addresses;  // IPv4 only
 };
 
-// Fills interfaces in the platform's order; false when the list cannot be read.
+// Fills interfaces in interface index order; false when the list cannot be read.
 bool list_host_interfaces(std::vector<HostInterface>& interfaces);
 
 // The interfaces --all-interfaces uses: Ethernet, up, with at least one IPv4 address. Pure.

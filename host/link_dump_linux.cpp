@@ -1,4 +1,4 @@
-// Linux: the kernel's link table through an rtnetlink dump, and the decoder of its messages.
+// Linux: the kernel's link and address tables through rtnetlink dumps, and the decoder of their messages.
 //
 // Netlink rather than getifaddrs(AF_PACKET): both come from the same RTM_GETLINK dump, whose order is the
 // kernel's walk of its device table (older kernels walk an index hash, not the index order), so the rows
@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "host/interface_rows.h"
 
@@ -25,9 +26,11 @@ namespace {
 // Wire sizes of the kernel's records; fields are read at these offsets, never through the structs.
 constexpr std::size_t kMessageHeaderSize = 16;   // u32 len, u16 type, u16 flags, u32 seq, u32 pid
 constexpr std::size_t kLinkInfoSize = 16;        // u8 family, u8 pad, u16 type, i32 index, u32 flags, u32 change
+constexpr std::size_t kAddressInfoSize = 8;      // u8 family, u8 prefix length, u8 flags, u8 scope, u32 index
 constexpr std::size_t kAttributeHeaderSize = 4;  // u16 len, u16 type
 static_assert(sizeof(nlmsghdr) == kMessageHeaderSize);
 static_assert(sizeof(ifinfomsg) == kLinkInfoSize);
+static_assert(sizeof(ifaddrmsg) == kAddressInfoSize);
 static_assert(sizeof(rtattr) == kAttributeHeaderSize);
 
 // A dump repeated this often and still interrupted by table changes is given up.
@@ -53,21 +56,27 @@ std::size_t align4(std::size_t n)
     return (n + 3) & ~std::size_t{3};
 }
 
-// Decodes the attributes of one link message; false when one does not fit its message.
-bool decode_link_attributes(const std::uint8_t* p, std::size_t length, LinkRecord& link)
+// Calls take(type, value, value length) for each attribute of one message; false when one does not fit.
+template <typename Take>
+bool for_each_attribute(const std::uint8_t* p, std::size_t length, Take take)
 {
     std::size_t offset = 0;
     while (length - offset >= kAttributeHeaderSize) {
         const std::size_t attribute_length = read_u16(p + offset);
         const std::uint16_t type = read_u16(p + offset + 2) & NLA_TYPE_MASK;
         if (attribute_length < kAttributeHeaderSize || attribute_length > length - offset) return false;
-        if (type == IFLA_ADDRESS) {
-            link.has_address = true;
-            link.address.assign(p + offset + kAttributeHeaderSize, p + offset + attribute_length);
-        }
+        take(type, p + offset + kAttributeHeaderSize, attribute_length - kAttributeHeaderSize);
         offset += std::min(align4(attribute_length), length - offset);
     }
     return true;
+}
+
+// A name attribute: its bytes up to the first NUL, or all of them.
+std::string attribute_text(const std::uint8_t* value, std::size_t length)
+{
+    std::size_t end = 0;
+    while (end < length && value[end] != 0) ++end;
+    return std::string(reinterpret_cast<const char*>(value), end);
 }
 
 // Decodes one RTM_NEWLINK message of length bytes; false when it is too short for what it claims.
@@ -78,24 +87,58 @@ bool decode_link_message(const std::uint8_t* p, std::size_t length, std::vector<
     LinkRecord link;
     link.hardware_type = read_u16(info + 2);
     link.index = static_cast<std::int32_t>(read_u32(info + 4));
+    link.flags = read_u32(info + 8);
     const std::size_t attributes = kMessageHeaderSize + align4(kLinkInfoSize);
-    if (!decode_link_attributes(p + attributes, length - attributes, link)) return false;
+    const bool fits = for_each_attribute(
+        p + attributes, length - attributes, [&link](std::uint16_t type, const std::uint8_t* value, std::size_t size) {
+            if (type == IFLA_ADDRESS) {
+                link.has_address = true;
+                link.address.assign(value, value + size);
+            } else if (type == IFLA_IFNAME) {
+                link.name = attribute_text(value, size);
+            }
+        });
+    if (!fits) return false;
     links.push_back(std::move(link));
     return true;
 }
 
-// Sends the dump request; the sequence number it carries comes back in every answer.
-bool request_link_dump(int fd, std::uint32_t sequence)
+// Decodes one RTM_NEWADDR message of length bytes; false when it is too short for what it claims.
+bool decode_address_message(const std::uint8_t* p, std::size_t length, std::vector<AddressRecord>& addresses)
 {
+    if (length < kMessageHeaderSize + kAddressInfoSize) return false;
+    const std::uint8_t* info = p + kMessageHeaderSize;
+    AddressRecord address;
+    address.family = info[0];
+    address.prefix_length = info[1];
+    address.scope = info[3];
+    address.index = static_cast<std::int32_t>(read_u32(info + 4));
+    std::vector<std::uint8_t> local, peer;
+    const std::size_t attributes = kMessageHeaderSize + align4(kAddressInfoSize);
+    const bool fits = for_each_attribute(
+        p + attributes, length - attributes, [&](std::uint16_t type, const std::uint8_t* value, std::size_t size) {
+            if (type == IFA_LOCAL) local.assign(value, value + size);
+            if (type == IFA_ADDRESS) peer.assign(value, value + size);
+        });
+    if (!fits) return false;
+    // On a point-to-point link IFA_ADDRESS is the far end; IFA_LOCAL, when present, is ours.
+    address.address = local.empty() ? peer : local;
+    addresses.push_back(std::move(address));
+    return true;
+}
+
+// Sends a dump request of type for family; the sequence number it carries comes back in every answer.
+bool request_dump(int fd, std::uint16_t type, std::uint8_t family, std::uint32_t sequence)
+{
+    // The link request's body (ifinfomsg) is the longer one; an address request reads only its first byte.
     std::uint8_t request[kMessageHeaderSize + kLinkInfoSize] = {};
     const std::uint32_t length = sizeof request;
-    const std::uint16_t type = RTM_GETLINK;
     const std::uint16_t flags = NLM_F_REQUEST | NLM_F_DUMP;
     std::memcpy(request, &length, 4);
     std::memcpy(request + 4, &type, 2);
     std::memcpy(request + 6, &flags, 2);
     std::memcpy(request + 8, &sequence, 4);
-    request[kMessageHeaderSize] = AF_UNSPEC;  // every link of every family
+    request[kMessageHeaderSize] = family;
 
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
@@ -122,7 +165,7 @@ bool receive_dump_part(int fd, std::vector<std::uint8_t>& buffer, std::size_t& l
             continue;
         }
         if (recv(fd, buffer.data(), buffer.size(), 0) != received) return false;
-        // Only the kernel speaks for the link table.
+        // Only the kernel speaks for its tables.
         if (message.msg_namelen < sizeof sender || sender.nl_pid != 0) {
             length = 0;
             return true;
@@ -133,23 +176,23 @@ bool receive_dump_part(int fd, std::vector<std::uint8_t>& buffer, std::size_t& l
 }
 
 // One whole dump; interrupted tells whether the kernel's table changed while it ran.
-LinkDumpStatus dump_links_once(int fd, std::uint32_t sequence, std::vector<LinkRecord>& links, bool& interrupted)
+LinkDumpStatus dump_once(int fd, std::uint16_t type, std::uint8_t family, std::uint32_t sequence,
+                         DumpRecords& records, bool& interrupted)
 {
-    links.clear();
+    records = DumpRecords{};
     interrupted = false;
-    if (!request_link_dump(fd, sequence)) return LinkDumpStatus::failed;
+    if (!request_dump(fd, type, family, sequence)) return LinkDumpStatus::failed;
     std::vector<std::uint8_t> buffer(32768);
     for (;;) {
         std::size_t length = 0;
         if (!receive_dump_part(fd, buffer, length)) return LinkDumpStatus::failed;
-        const LinkDumpStatus status = decode_link_messages(buffer.data(), length, sequence, links, interrupted);
+        const LinkDumpStatus status = decode_dump_messages(buffer.data(), length, sequence, records, interrupted);
         if (status != LinkDumpStatus::more) return status;
     }
 }
 
-}  // namespace
-
-bool dump_links(std::vector<LinkRecord>& links)
+// A dump of type, repeated while changes to the table interrupt it.
+bool dump_table(std::uint16_t type, std::uint8_t family, DumpRecords& records)
 {
     const int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
     if (fd < 0) return false;
@@ -159,15 +202,44 @@ bool dump_links(std::vector<LinkRecord>& links)
     bool complete = false;
     for (std::uint32_t attempt = 1; attempt <= kDumpAttempts && !complete; ++attempt) {
         bool interrupted = false;
-        if (dump_links_once(fd, attempt, links, interrupted) == LinkDumpStatus::failed) break;
+        if (dump_once(fd, type, family, attempt, records, interrupted) == LinkDumpStatus::failed) break;
         complete = !interrupted;
     }
     close(fd);
     return complete;
 }
 
+}  // namespace
+
+bool dump_links(std::vector<LinkRecord>& links)
+{
+    DumpRecords records;
+    // Every link of every family.
+    const bool complete = dump_table(RTM_GETLINK, AF_UNSPEC, records);
+    links = std::move(records.links);
+    return complete;
+}
+
+bool dump_addresses(std::uint8_t family, std::vector<AddressRecord>& addresses)
+{
+    DumpRecords records;
+    const bool complete = dump_table(RTM_GETADDR, family, records);
+    addresses = std::move(records.addresses);
+    return complete;
+}
+
 LinkDumpStatus decode_link_messages(const std::uint8_t* data, std::size_t length, std::uint32_t sequence,
                                     std::vector<LinkRecord>& links, bool& interrupted)
+{
+    DumpRecords records;
+    records.links = std::move(links);
+    const LinkDumpStatus status = decode_dump_messages(data, length, sequence, records, interrupted);
+    links = std::move(records.links);
+    return status;
+}
+
+LinkDumpStatus decode_dump_messages(const std::uint8_t* data, std::size_t length, std::uint32_t sequence,
+                                    DumpRecords& records, bool& interrupted)
 {
     std::size_t offset = 0;
     while (offset < length) {
@@ -187,7 +259,10 @@ LinkDumpStatus decode_link_messages(const std::uint8_t* data, std::size_t length
                 return LinkDumpStatus::failed;
             return LinkDumpStatus::done;
         }
-        if (type == RTM_NEWLINK && !decode_link_message(p, message_length, links)) return LinkDumpStatus::failed;
+        if (type == RTM_NEWLINK && !decode_link_message(p, message_length, records.links))
+            return LinkDumpStatus::failed;
+        if (type == RTM_NEWADDR && !decode_address_message(p, message_length, records.addresses))
+            return LinkDumpStatus::failed;
     }
     return LinkDumpStatus::more;
 }
