@@ -7,7 +7,7 @@
 
 #include "app/app_state.h"
 
-// The direct offer captured in the test LAN (fuzz/corpus/offer_direct), 300 bytes.
+// The direct offer captured in the test LAN (fuzz/corpus/reply/offer_direct), 300 bytes.
 std::vector<std::uint8_t> sample_offer();
 
 struct LoopbackPair {

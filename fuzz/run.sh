@@ -1,41 +1,70 @@
 #!/usr/bin/env bash
-# Builds one fuzz target with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) and runs it for
-# SECONDS (default 60), seeded with the corpus in fuzz/corpus. Exits nonzero on any finding; the input is kept in OUT.
-# Usage: fuzz/run.sh TARGET [SECONDS] [OUT_DIR]
-#   receive_reply   the window program's receive, raw log and decode, fed over loopback
-#   reply_fields    the probe's full option decoder, flags, text and JSON reports
+# Builds the fuzz preset (clang, libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) and runs each named
+# target for SECONDS (default 60), two at a time, seeded with fuzz/corpus/<corpus>. Prints each target's
+# executions per second and total; exits nonzero on any finding, whose input is kept under the run's folder.
+# Usage: fuzz/run.sh [SECONDS] [TARGET...]      (no target: every one)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-target=${1:?usage: fuzz/run.sh receive_reply|reply_fields [SECONDS] [OUT_DIR]}
-seconds=${2:-60}
-keep=${3:+yes}
-out=${3:-$(mktemp -d "/tmp/orvane-fuzz-$target.XXXXXX")}
-mkdir -p "$out/corpus"
-cxx=${CXX_FUZZ:-clang++}
+seconds=${1:-60}
+shift || true
+all_targets=(reply_walk reply_fields link_dump)
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=("${all_targets[@]}")
 
-case $target in
-    receive_reply)
-        sources=(common/app_state.cpp discovery/network_posix.cpp discovery/raw_log.cpp discovery/raw_log_posix.cpp
-                 discovery/reply_decoder.cpp discovery/receiver_loop.cpp) ;;
-    reply_fields)
-        sources=(discovery/dhcp_options.cpp discovery/reply_fields.cpp discovery/host_interfaces.cpp
-                 cli/json_report.cpp cli/text_report.cpp cli/reply_flags.cpp cli/server_tally.cpp cli/verdict.cpp
-                 discovery/network_posix.cpp) ;;
-    *) echo "fuzz: unknown target $target" >&2; exit 2 ;;
-esac
+# The seeds a target starts from: some targets share the lab's real replies.
+corpus_of() {
+    case $1 in
+        reply_walk | reply_fields) echo reply ;;
+        *) echo "$1" ;;
+    esac
+}
 
-"$cxx" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
-    -Wall -Wextra -Wpedantic -Werror -I"$root" \
-    "$here/${target}_fuzz.cpp" "${sources[@]/#/$root/}" -o "$out/${target}_fuzz"
+# The longest input worth trying: a reply walk reads a 548-byte buffer and a 12-byte summary.
+max_len_of() {
+    case $1 in
+        reply_walk) echo 560 ;;
+        reply_fields) echo 1400 ;;
+        *) echo 4096 ;;
+    esac
+}
 
-# New inputs go to the scratch corpus; the seeds in the tree stay as they are.
+cd "$root"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$(nproc)" --target "${targets[@]/%/_fuzz}" >/dev/null
+out=$(mktemp -d /tmp/orvane-fuzz.XXXXXX)
+
+run_one() {
+    local target=$1 seeds
+    seeds="$here/corpus/$(corpus_of "$target")"
+    mkdir -p "$out/$target/corpus"
+    # New inputs go to the scratch corpus; the seeds in the tree stay as they are.
+    "$root/build-fuzz/bin/${target}_fuzz" -max_total_time="$seconds" -max_len="$(max_len_of "$target")" -timeout=10 -print_final_stats=1 \
+        -artifact_prefix="$out/$target/" "$out/$target/corpus" "$seeds" >"$out/$target/log" 2>&1
+}
+
 status=0
-ORVANE_FUZZ_DIR=$out "$out/${target}_fuzz" -max_total_time="$seconds" -max_len=1400 -timeout=10 -print_final_stats=1 \
-    -artifact_prefix="$out/" "$out/corpus" "$here/corpus" || status=$?
-if [ "$status" -ne 0 ]; then
-    echo "fuzz: $target: finding (status $status); inputs in $out" >&2
-    exit "$status"
-fi
-[ -n "$keep" ] || rm -rf "$out"
-echo "fuzz: $target: no finding in $seconds s"
+pids=()
+names=()
+for target in "${targets[@]}"; do
+    run_one "$target" &
+    pids+=($!)
+    names+=("$target")
+    # Two at a time: the machines have two cores.
+    if [ ${#pids[@]} -ge 2 ]; then
+        wait "${pids[0]}" || { echo "fuzz: ${names[0]}: finding; see $out/${names[0]}" >&2; status=1; }
+        pids=("${pids[@]:1}")
+        names=("${names[@]:1}")
+    fi
+done
+for k in "${!pids[@]}"; do
+    wait "${pids[$k]}" || { echo "fuzz: ${names[$k]}: finding; see $out/${names[$k]}" >&2; status=1; }
+done
+
+for target in "${targets[@]}"; do
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/$target/log")
+    rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$out/$target/log")
+    echo "fuzz: $target: ${runs:-?} executions, ${rate:-?} per second, in $seconds s"
+done
+[ $status -eq 0 ] && rm -rf "$out"
+exit $status
