@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "classic_bpf.h"
+#include "protocol/capture_filter.h"
 #include "frame_samples.h"
 
 namespace {

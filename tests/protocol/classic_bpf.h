@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "protocol/capture_filter.h"
+#include "protocol/bpf_program.h"
 
 // Runs program over a frame as the kernel's filter sees it; returns the accepted length, 0 to refuse.
 // A load outside the frame refuses, as in the kernel; packet_type answers the packet-type load.

@@ -1,0 +1,38 @@
+// Classic BPF programs as data: the kernel socket filters of capture mode are built from these.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// One classic BPF instruction, laid out as the kernel's socket filter instruction: code, jump if
+// true, jump if false (counted from the next instruction), and the constant. An array of these is
+// handed to the kernel as it is.
+struct BpfInstruction {
+    std::uint16_t code;
+    std::uint8_t jt;
+    std::uint8_t jf;
+    std::uint32_t k;
+};
+static_assert(sizeof(BpfInstruction) == 8 && offsetof(BpfInstruction, k) == 4);
+
+// Opcode parts: instruction class, operand size, addressing mode, operation and source.
+inline constexpr std::uint16_t kBpfLd = 0x00;
+inline constexpr std::uint16_t kBpfLdx = 0x01;
+inline constexpr std::uint16_t kBpfJmp = 0x05;
+inline constexpr std::uint16_t kBpfRet = 0x06;
+inline constexpr std::uint16_t kBpfWord = 0x00;
+inline constexpr std::uint16_t kBpfHalf = 0x08;
+inline constexpr std::uint16_t kBpfByte = 0x10;
+inline constexpr std::uint16_t kBpfAbs = 0x20;
+inline constexpr std::uint16_t kBpfInd = 0x40;
+inline constexpr std::uint16_t kBpfMsh = 0xA0;  // X = 4 * (byte & 0x0F): an IPv4 header's length
+inline constexpr std::uint16_t kBpfJeq = 0x10;
+inline constexpr std::uint16_t kBpfJset = 0x40;
+inline constexpr std::uint16_t kBpfConstant = 0x00;
+
+// Linux reads packet metadata through loads at negative offsets; this one gives the packet type.
+inline constexpr std::uint32_t kBpfPacketTypeOffset = 0xFFFFF000 + 4;
+inline constexpr std::uint32_t kPacketTypeOutgoing = 4;
+
+// The length a filter accepts: more than any frame a ring slot holds, so frames pass whole.
+inline constexpr std::uint32_t kFilterAcceptLength = 0x40000;
