@@ -60,3 +60,12 @@ wire_fields() {
     tshark -r "$WIRE" -o ip.check_checksum:TRUE -o udp.check_checksum:TRUE -Y "$filter" -T fields \
         -E separator='|' -E occurrence=a -E aggregator=, "${arguments[@]}" 2>/dev/null
 }
+
+# dhclient_snapshot, then dhclient_untouched: the lab's dhclient (lab.sh up --dhclient) still runs, still holds
+# port 68, and its lease file is as it was.
+dhclient_snapshot() { DHCLIENT_SUM=$(sha256sum <"$DHCLIENT_LEASES"); }
+dhclient_untouched() {
+    [ "$(cat "/proc/$DHCLIENT_PID/comm" 2>/dev/null)" = dhclient ] || fail "dhclient ($DHCLIENT_PID) has gone"
+    [ "$(sha256sum <"$DHCLIENT_LEASES")" = "$DHCLIENT_SUM" ] || fail "dhclient's lease file changed"
+    lab client -- grep -q ':0044 ' /proc/net/udp || fail "nobody holds port 68 on the client"
+}
