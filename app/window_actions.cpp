@@ -2,9 +2,9 @@
 #include "app/window_actions.h"
 
 #include "app/dialog_layout.h"
+#include "app/exchange.h"
 #include "app/resources/resource_ids.h"
 #include "app/window_shell.h"
-#include "app/exchange.h"
 #include "net/network.h"
 
 namespace {
@@ -30,28 +30,27 @@ bool main_window_message(WindowHandle window, WindowMessage message, std::uintpt
 {
     app_state.main_window.store(window);
     switch (message) {
-    case WindowMessage::initialise:
-        send_request_and_count();
-        app_state.stop_flag.store(0);
-        // The view is stored before the thread starts, so the thread can never find it unset.
-        app_state.report_view.store(shell_find_control(window, IDC_LOG));
-        shell_start_receiver_thread();
-        return true;
-    case WindowMessage::close:
-    case WindowMessage::end_session:
-    case WindowMessage::destroy:
-        app_state.stop_flag.store(1);
-        stop_network();
-        shell_post_quit();
-        return true;
-    case WindowMessage::other:
-        break;
+        case WindowMessage::initialise:
+            send_request_and_count();
+            app_state.stop_flag.store(0);
+            // The view is stored before the thread starts, so the thread can never find it unset.
+            app_state.report_view.store(shell_find_control(window, IDC_LOG));
+            shell_start_receiver_thread();
+            return true;
+        case WindowMessage::close:
+        case WindowMessage::end_session:
+        case WindowMessage::destroy:
+            app_state.stop_flag.store(1);
+            stop_network();
+            shell_post_quit();
+            return true;
+        case WindowMessage::other: break;
     }
     switch (commanded_control(wparam)) {
-    case IDC_REFRESH: send_request_and_count(); break;
-    case IDC_CLEAR: shell_clear_report_view(); break;
-    case IDC_ABOUT: shell_run_about_window(); break;
-    default: break;
+        case IDC_REFRESH: send_request_and_count(); break;
+        case IDC_CLEAR: shell_clear_report_view(); break;
+        case IDC_ABOUT: shell_run_about_window(); break;
+        default: break;
     }
     return false;
 }
@@ -59,21 +58,19 @@ bool main_window_message(WindowHandle window, WindowMessage message, std::uintpt
 bool about_window_message(WindowHandle window, WindowMessage message, std::uintptr_t wparam)
 {
     switch (message) {
-    case WindowMessage::initialise:
-        return true;
-    case WindowMessage::close:
-    case WindowMessage::end_session:
-    case WindowMessage::destroy:
-        // Closing only hides: the run goes on until the quit request ends every run.
-        shell_hide_window(window);
-        return false;
-    case WindowMessage::other:
-        break;
+        case WindowMessage::initialise: return true;
+        case WindowMessage::close:
+        case WindowMessage::end_session:
+        case WindowMessage::destroy:
+            // Closing only hides: the run goes on until the quit request ends every run.
+            shell_hide_window(window);
+            return false;
+        case WindowMessage::other: break;
     }
     switch (commanded_control(wparam)) {
-    case IDC_EMAIL: shell_open_target(window, kMailLink); break;
-    case IDC_DONATE: shell_open_target(window, kDonationAddress); break;
-    default: break;
+        case IDC_EMAIL: shell_open_target(window, kMailLink); break;
+        case IDC_DONATE: shell_open_target(window, kDonationAddress); break;
+        default: break;
     }
     return false;
 }

@@ -9,12 +9,12 @@
 #include <map>
 #include <string>
 
+#include "app/exchange.h"
+#include "app/receiver_loop.h"
+#include "app/report_output.h"
 #include "bench_support.h"
 #include "net/raw_log.h"
-#include "app/receiver_loop.h"
-#include "app/exchange.h"
 #include "protocol/report_lines.h"
-#include "app/report_output.h"
 
 namespace {
 // receiver_loop itself is timed: the null window sets the stop flag at the batch's last

@@ -10,11 +10,11 @@
 #include <fstream>
 #include <thread>
 
+#include "app/receiver_loop.h"
+#include "app/report_output.h"
 #include "bench_support.h"
 #include "net/network.h"
 #include "net/raw_log.h"
-#include "app/receiver_loop.h"
-#include "app/report_output.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "cli/text_report.h"
-#include "protocol/option_values.h"
 #include "net/network.h"
+#include "protocol/option_values.h"
 
 namespace {
 

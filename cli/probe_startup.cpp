@@ -61,7 +61,8 @@ std::string open_interface_sockets(const ProbeOptions& options, SocketLibrarySta
     if (!interface_binding_supported())
         return "--interface and --all-interfaces need a socket tied to one interface, which this platform "
                "cannot make; run without them";
-    if (start_network(library) == 1) return "cannot start the socket library: " + network_error_text(last_network_error());
+    if (start_network(library) == 1)
+        return "cannot start the socket library: " + network_error_text(last_network_error());
     std::vector<HostInterface> interfaces;
     if (!list_host_interfaces(interfaces)) return "cannot list the host's interfaces";
     std::vector<const HostInterface*> chosen;

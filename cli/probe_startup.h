@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "cli/probe_options.h"
-#include "net/network.h"
 #include "common/dhcp_wire.h"
 #include "common/ethernet.h"
 #include "common/ipv4.h"
+#include "net/network.h"
 
 // One request endpoint (port 67) and one reply endpoint (port 68), tied to device unless it is empty,
 // and the client hardware address the requests through them carry.

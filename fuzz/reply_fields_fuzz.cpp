@@ -28,7 +28,9 @@ void check_value(const OptionValue& value, std::size_t size)
         case ValueForm::address_pairs:
             check(value.addresses.size() * 4 == size, "addresses that do not cover the option");
             break;
-        case ValueForm::text: check(value.text.size() <= size && !value.text.empty(), "text longer than the option"); break;
+        case ValueForm::text:
+            check(value.text.size() <= size && !value.text.empty(), "text longer than the option");
+            break;
         case ValueForm::routes: check(!value.routes.empty(), "routes without a route"); break;
         case ValueForm::present: check(size == 0, "a presence option with bytes"); break;
         default: break;

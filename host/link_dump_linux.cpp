@@ -89,15 +89,15 @@ bool decode_link_message(const std::uint8_t* p, std::size_t length, std::vector<
     link.index = static_cast<std::int32_t>(read_u32(info + 4));
     link.flags = read_u32(info + 8);
     const std::size_t attributes = kMessageHeaderSize + align4(kLinkInfoSize);
-    const bool fits = for_each_attribute(
-        p + attributes, length - attributes, [&link](std::uint16_t type, const std::uint8_t* value, std::size_t size) {
-            if (type == IFLA_ADDRESS) {
-                link.has_address = true;
-                link.address.assign(value, value + size);
-            } else if (type == IFLA_IFNAME) {
-                link.name = attribute_text(value, size);
-            }
-        });
+    const bool fits = for_each_attribute(p + attributes, length - attributes,
+                                         [&link](std::uint16_t type, const std::uint8_t* value, std::size_t size) {
+                                             if (type == IFLA_ADDRESS) {
+                                                 link.has_address = true;
+                                                 link.address.assign(value, value + size);
+                                             } else if (type == IFLA_IFNAME) {
+                                                 link.name = attribute_text(value, size);
+                                             }
+                                         });
     if (!fits) return false;
     links.push_back(std::move(link));
     return true;
@@ -115,11 +115,11 @@ bool decode_address_message(const std::uint8_t* p, std::size_t length, std::vect
     address.index = static_cast<std::int32_t>(read_u32(info + 4));
     std::vector<std::uint8_t> local, peer;
     const std::size_t attributes = kMessageHeaderSize + align4(kAddressInfoSize);
-    const bool fits = for_each_attribute(
-        p + attributes, length - attributes, [&](std::uint16_t type, const std::uint8_t* value, std::size_t size) {
-            if (type == IFA_LOCAL) local.assign(value, value + size);
-            if (type == IFA_ADDRESS) peer.assign(value, value + size);
-        });
+    const bool fits = for_each_attribute(p + attributes, length - attributes,
+                                         [&](std::uint16_t type, const std::uint8_t* value, std::size_t size) {
+                                             if (type == IFA_LOCAL) local.assign(value, value + size);
+                                             if (type == IFA_ADDRESS) peer.assign(value, value + size);
+                                         });
     if (!fits) return false;
     // On a point-to-point link IFA_ADDRESS is the far end; IFA_LOCAL, when present, is ours.
     address.address = local.empty() ? peer : local;
@@ -176,8 +176,8 @@ bool receive_dump_part(int fd, std::vector<std::uint8_t>& buffer, std::size_t& l
 }
 
 // One whole dump; interrupted tells whether the kernel's table changed while it ran.
-LinkDumpStatus dump_once(int fd, std::uint16_t type, std::uint8_t family, std::uint32_t sequence,
-                         DumpRecords& records, bool& interrupted)
+LinkDumpStatus dump_once(int fd, std::uint16_t type, std::uint8_t family, std::uint32_t sequence, DumpRecords& records,
+                         bool& interrupted)
 {
     records = DumpRecords{};
     interrupted = false;

@@ -20,22 +20,20 @@ std::string startup_failure_message(const StartupOutcome& outcome, const char* p
 {
     const std::string reason = network_error_text(outcome.error_code);
     switch (outcome.failed_step) {
-    case StartupStep::none:
-        return {};
-    case StartupStep::network:
-        return "cannot start the socket library: " + reason;
-    case StartupStep::request_endpoint:
-    case StartupStep::reply_endpoint:
-        break;
+        case StartupStep::none: return {};
+        case StartupStep::network: return "cannot start the socket library: " + reason;
+        case StartupStep::request_endpoint:
+        case StartupStep::reply_endpoint: break;
     }
     const int port = outcome.failed_step == StartupStep::request_endpoint ? kDhcpServerPort : kDhcpClientPort;
     std::string message = "cannot bind UDP port " + std::to_string(port) + ": " + reason + "; ";
     if (is_permission_error(outcome.error_code))
         message += privileged_port_hint(program_path);
     else if (is_address_in_use(outcome.error_code))
-        message += port == kDhcpClientPort
-                       ? "another program holds it, commonly a DHCP client running on this host; stop it first"
-                       : "another program holds it, commonly a DHCP server or relay running on this host; stop it first";
+        message +=
+            port == kDhcpClientPort
+                ? "another program holds it, commonly a DHCP client running on this host; stop it first"
+                : "another program holds it, commonly a DHCP server or relay running on this host; stop it first";
     else
         message += "check the host's network setup";
     return message;

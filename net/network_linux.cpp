@@ -103,8 +103,8 @@ int send_datagram(Endpoint endpoint, const std::uint8_t* data, std::size_t lengt
     target.sin_family = AF_INET;
     target.sin_port = htons(port);
     std::memcpy(&target.sin_addr.s_addr, address.data(), 4);
-    const ssize_t sent = sendto(static_cast<int>(endpoint), data, length, 0,
-                                reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    const ssize_t sent =
+        sendto(static_cast<int>(endpoint), data, length, 0, reinterpret_cast<const sockaddr*>(&target), sizeof target);
     return sent < 0 ? -1 : static_cast<int>(sent);
 }
 

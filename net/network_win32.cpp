@@ -1,13 +1,12 @@
 // Windows Sockets implementation of the socket library and the UDP endpoints.
 #include "net/network.h"
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <cstring>
 
-static_assert(sizeof(WSADATA) <= sizeof(SocketLibraryState::bytes),
-              "the socket library's record must fit its storage");
+static_assert(sizeof(WSADATA) <= sizeof(SocketLibraryState::bytes), "the socket library's record must fit its storage");
 
 int start_network(SocketLibraryState& state)
 {

@@ -54,12 +54,21 @@ OptionValue fitting_value(const DhcpOption& option)
         case OptionKind::addresses:
         case OptionKind::address_pairs:
             value.form = option_info(option.code).kind == OptionKind::addresses ? ValueForm::addresses
-                                                                                 : ValueForm::address_pairs;
+                                                                                : ValueForm::address_pairs;
             for (std::size_t at = 0; at < d.size(); at += 4) value.addresses.push_back(address_at(d, at));
             return value;
-        case OptionKind::u8: value.form = ValueForm::number; value.numbers.push_back(d[0]); return value;
-        case OptionKind::u16: value.form = ValueForm::number; value.numbers.push_back(d[0] << 8 | d[1]); return value;
-        case OptionKind::u32: value.form = ValueForm::number; value.numbers.push_back(u32_at(d, 0)); return value;
+        case OptionKind::u8:
+            value.form = ValueForm::number;
+            value.numbers.push_back(d[0]);
+            return value;
+        case OptionKind::u16:
+            value.form = ValueForm::number;
+            value.numbers.push_back(d[0] << 8 | d[1]);
+            return value;
+        case OptionKind::u32:
+            value.form = ValueForm::number;
+            value.numbers.push_back(u32_at(d, 0));
+            return value;
         case OptionKind::i32:
             value.form = ValueForm::number;
             value.numbers.push_back(static_cast<std::int32_t>(u32_at(d, 0)));
@@ -72,7 +81,10 @@ OptionValue fitting_value(const DhcpOption& option)
             value.form = ValueForm::numbers;
             value.numbers.assign(d.begin(), d.end());
             return value;
-        case OptionKind::boolean: value.form = ValueForm::flag; value.flag = d[0] == 1; return value;
+        case OptionKind::boolean:
+            value.form = ValueForm::flag;
+            value.flag = d[0] == 1;
+            return value;
         case OptionKind::text: {
             std::size_t length = d.size();
             while (length > 0 && d[length - 1] == 0) --length;  // some servers end strings with NULs

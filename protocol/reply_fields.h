@@ -40,4 +40,3 @@ struct ReplyFields {
 
 // Decodes length bytes of a reply. Pure; reads no byte at or beyond length.
 ReplyFields decode_reply_fields(const std::uint8_t* data, std::size_t length);
-

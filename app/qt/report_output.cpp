@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "app/resources/resource_ids.h"
 #include "app/qt/shell.h"
-#include "app/window_shell.h"
 #include "app/report_output.h"
+#include "app/resources/resource_ids.h"
+#include "app/window_shell.h"
 
 void show_received_count(std::int32_t count)
 {

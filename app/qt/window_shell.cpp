@@ -15,8 +15,8 @@
 #include <thread>
 
 #include "app/qt/shell.h"
-#include "app/window_shell.h"
 #include "app/receiver_loop.h"
+#include "app/window_shell.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Windows implementation of the program entry: start-up, then the main window's modal run.
 #include <windows.h>
 
-#include "app/win32/dialogs.h"
+#include "app/app_state.h"
 #include "app/resources/resource_ids.h"
 #include "app/startup.h"
-#include "app/app_state.h"
+#include "app/win32/dialogs.h"
 
 // The command line and the show flag are ignored; the template says how the window looks.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)

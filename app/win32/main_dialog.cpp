@@ -4,11 +4,11 @@
 WindowMessage window_message_of(UINT message)
 {
     switch (message) {
-    case WM_INITDIALOG: return WindowMessage::initialise;
-    case WM_CLOSE: return WindowMessage::close;
-    case WM_QUERYENDSESSION: return WindowMessage::end_session;
-    case WM_DESTROY: return WindowMessage::destroy;
-    default: return WindowMessage::other;
+        case WM_INITDIALOG: return WindowMessage::initialise;
+        case WM_CLOSE: return WindowMessage::close;
+        case WM_QUERYENDSESSION: return WindowMessage::end_session;
+        case WM_DESTROY: return WindowMessage::destroy;
+        default: return WindowMessage::other;
     }
 }
 

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "app/resources/resource_ids.h"
 #include "app/app_state.h"
+#include "app/resources/resource_ids.h"
 
 // Both calls wait until the window thread has carried them out; a window that is gone ignores them.
 void show_received_count(std::int32_t count)

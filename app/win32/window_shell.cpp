@@ -5,9 +5,9 @@
 
 #include <shellapi.h>
 
-#include "app/win32/dialogs.h"
-#include "app/resources/resource_ids.h"
 #include "app/receiver_loop.h"
+#include "app/resources/resource_ids.h"
+#include "app/win32/dialogs.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/win32/dialogs.h"
 #include "app/resources/resource_ids.h"
+#include "app/win32/dialogs.h"
 #include "fake_window_shell.h"
 
 namespace {

@@ -2,8 +2,8 @@
 #include "fake_window_shell.h"
 
 #include "app/window_shell.h"
-#include "protocol/discovery_request.h"
 #include "net/network.h"
+#include "protocol/discovery_request.h"
 
 std::vector<std::string> shell_calls;
 ThreadStartView thread_start_view;

@@ -35,10 +35,10 @@ constexpr std::uint32_t kWindowStyle = kWsPopup | kWsCaption | kWsSysmenu | kDsM
 std::uint16_t class_atom(ControlKind kind)
 {
     switch (kind) {
-    case ControlKind::push_button: return 0x80;
-    case ControlKind::edit: return 0x81;
-    case ControlKind::static_text:
-    case ControlKind::static_bitmap: return 0x82;
+        case ControlKind::push_button: return 0x80;
+        case ControlKind::edit: return 0x81;
+        case ControlKind::static_text:
+        case ControlKind::static_bitmap: return 0x82;
     }
     return 0;
 }

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/resources/resource_ids.h"
 #include "app/qt/shell.h"
+#include "app/resources/resource_ids.h"
 #include "app/startup.h"
 #include "qt_test_support.h"
 

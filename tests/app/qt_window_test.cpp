@@ -31,10 +31,10 @@
 #include <thread>
 
 #include "app/dialog_layout.h"
-#include "app/resources/resource_ids.h"
 #include "app/qt/shell.h"
-#include "net/network.h"
 #include "app/report_output.h"
+#include "app/resources/resource_ids.h"
+#include "net/network.h"
 #include "qt_test_support.h"
 
 using namespace std::chrono_literals;

@@ -6,9 +6,9 @@
 #include <chrono>
 #include <thread>
 
+#include "app/exchange.h"
 #include "net/network.h"
 #include "net/raw_log.h"
-#include "app/exchange.h"
 #include "tests/fixtures/reply_fixtures.h"
 
 namespace {

@@ -4,12 +4,12 @@
 #include <string>
 #include <thread>
 
-#include "net/network.h"
-#include "net/raw_log.h"
 #include "app/app_state.h"
 #include "app/receiver_loop.h"
-#include "protocol/report_lines.h"
 #include "fake_window.h"
+#include "net/network.h"
+#include "net/raw_log.h"
+#include "protocol/report_lines.h"
 #include "tests/fixtures/reply_fixtures.h"
 
 namespace {

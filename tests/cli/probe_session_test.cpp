@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "cli/probe_session.h"
-#include "net/network.h"
 #include "net/device_endpoints.h"
+#include "net/network.h"
 #include "net/raw_log.h"
 #include "tests/fixtures/reply_fixtures.h"
 

@@ -4,8 +4,8 @@
 
 #include "app/app_state.h"
 #include "app/exchange.h"
-#include "net/network.h"
 #include "app/startup.h"
+#include "net/network.h"
 
 int main()
 {

@@ -71,7 +71,8 @@ int main(int argc, char** argv)
     int count = 0;
     unsigned char packet[65536];
     while (count < wanted) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd waiting{fd, POLLIN, 0};
         if (poll(&waiting, 1, static_cast<int>(left.count())) <= 0) continue;
@@ -80,7 +81,8 @@ int main(int argc, char** argv)
         const ssize_t length = recvfrom(fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&from), &from_length);
         if (length < 20 || from.sll_protocol != htons(ETH_P_IP)) continue;
         const std::size_t header = static_cast<std::size_t>(packet[0] & 0x0F) * 4;
-        if ((packet[0] >> 4) != 4 || packet[9] != IPPROTO_UDP || static_cast<std::size_t>(length) < header + 8) continue;
+        if ((packet[0] >> 4) != 4 || packet[9] != IPPROTO_UDP || static_cast<std::size_t>(length) < header + 8)
+            continue;
         const unsigned char* udp = packet + header;
         const int source_port = (udp[0] << 8) | udp[1];
         const int target_port = (udp[2] << 8) | udp[3];

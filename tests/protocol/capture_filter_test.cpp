@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "classic_bpf.h"
-#include "protocol/capture_filter.h"
 #include "frame_samples.h"
+#include "protocol/capture_filter.h"
 
 namespace {
 

@@ -31,13 +31,12 @@ TEST_P(DiscoveryFill, WritesEveryFieldOfTheLayout)
     DiscoveryRequest request{};
     fill_discovery_request(request, GetParam().address);
 
-    EXPECT_EQ(range(request, 0, 4), (std::vector<std::uint8_t>{1, 1, 6, 0}));   // op htype hlen hops
+    EXPECT_EQ(range(request, 0, 4), (std::vector<std::uint8_t>{1, 1, 6, 0}));              // op htype hlen hops
     EXPECT_EQ(range(request, 4, 4), (std::vector<std::uint8_t>{0x9A, 0x02, 0x00, 0x00}));  // xid as on the wire
     EXPECT_EQ(range(request, 8, 2), (std::vector<std::uint8_t>{0, 0}));                    // secs
     EXPECT_EQ(range(request, 10, 2), (std::vector<std::uint8_t>{0x80, 0x00}));             // flags: broadcast
     EXPECT_TRUE(all_zero(request, 12, 16));                                                // ciaddr..giaddr
-    EXPECT_EQ(range(request, 28, 6),
-              std::vector<std::uint8_t>(GetParam().address.begin(), GetParam().address.end()));
+    EXPECT_EQ(range(request, 28, 6), std::vector<std::uint8_t>(GetParam().address.begin(), GetParam().address.end()));
     EXPECT_TRUE(all_zero(request, 34, 10));    // rest of chaddr
     EXPECT_TRUE(all_zero(request, 44, 64));    // sname
     EXPECT_TRUE(all_zero(request, 108, 128));  // file
