@@ -28,7 +28,9 @@ int main(int argc, char** argv)
     // on a failure and neither Qt nor any datagram ever runs with privileges.
     const StartupOutcome outcome = start_up();
     if (outcome.failed_step != StartupStep::none) {
-        std::fprintf(stderr, "orvane: %s\n", startup_failure_message(outcome, program_path(argv[0]).c_str()).c_str());
+        const std::string line = "orvane: " + startup_failure_message(outcome, program_path(argv[0]).c_str());
+        std::fprintf(stderr, "%s\n", line.c_str());
+        notify_startup_failure(line);
         return 1;
     }
     QApplication application(argc, argv);

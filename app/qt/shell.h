@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 
 #include "app/dialog_layout.h"
 #include "app/window_actions.h"
@@ -65,6 +66,10 @@ bool wait_for_receiver_threads(std::chrono::milliseconds timeout);
 // Notes SIGTERM, SIGINT and SIGHUP from now on, so that none of them kills the program outright;
 // a signal noted before the window's run is served when the run begins.
 void catch_termination_signals();
+
+// A failed start-up's line, also raised as a desktop notification when stderr is not a terminal (the
+// program was started from the desktop) and the session has a bus; otherwise nothing more.
+void notify_startup_failure(const std::string& line);
 
 // SIGTERM, SIGINT and SIGHUP, the session's end and the application's quit take the close path.
 void install_shutdown_paths(QApplication& application);
