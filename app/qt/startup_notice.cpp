@@ -25,9 +25,8 @@ void notify_startup_failure(const std::string& line)
     if (isatty(STDERR_FILENO)) return;
     // Nothing privileged is needed to talk to the desktop; a start-up that failed may still hold rights.
     drop_privileges();
-    // The bus is named by the session's environment. Its address is read here and handed to the bus
-    // library directly: a program started with file capabilities runs in secure mode, where the library
-    // itself would not read the variable.
+    // The session's bus is the one its environment names. Without one, nothing more is done: the bus
+    // library is handed that address alone, so it never tries to launch a bus of its own.
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     if (address == nullptr || *address == '\0') return;
     int argc = 1;

@@ -70,8 +70,8 @@ run_orvane no_bus
 [ "$status" -eq 1 ] || fail "without a session bus: status $status, not 1"
 [ "$(wc -l <"$work/err")" -eq 1 ] || fail "without a session bus: $(cat "$work/err")"
 [ "$(wc -l <"$work/calls")" -eq 1 ] || fail "a notification without a session bus"
-# With a file capability the program runs in secure mode, where the bus library ignores the environment;
-# the notification must still arrive.
+# With a file capability the program runs in secure mode (the C library then ignores some of the
+# environment); the notification must still arrive.
 setcap cap_net_raw=ep "$work/orvane" || fail "setcap refused on $work"
 run_orvane desktop
 [ "$status" -eq 1 ] || fail "with a file capability: status $status, not 1"
