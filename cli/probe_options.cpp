@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "common/version.h"
 #include "protocol/reply_fields.h"
 
 namespace {
@@ -78,6 +79,7 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
         "answered, through which relay, what it offered; with --expect, a verdict for monitoring.",
         "orvane-probe"};
     app.footer(kFooter);
+    app.set_version_flag("--version", std::string("orvane-probe ") + kOrvaneVersion, "Print the version and exit");
     std::vector<std::string> expected;
     std::string mac;
     std::string format = "text";

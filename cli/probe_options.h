@@ -37,7 +37,7 @@ struct ProbeOptions {
 double round_interval(const ProbeOptions& options);
 
 // Reads the command line into options. Returns -1 to go on, or the exit status to end with at once:
-// 0 after --help, 1 for a command line that is refused (with CLI11's message on stderr).
+// 0 after --help or --version, 1 for a command line that is refused (with CLI11's message on stderr).
 int parse_probe_options(int argc, char** argv, ProbeOptions& options);
 
 // Makes random bytes into a locally administered unicast Ethernet address (bit 1 of the first byte

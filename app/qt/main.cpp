@@ -2,12 +2,14 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "app/qt/shell.h"
 #include "app/startup.h"
+#include "common/version.h"
 
 namespace {
 
@@ -19,10 +21,22 @@ std::string program_path(const char* called_as)
     return error ? std::string(called_as) : path.string();
 }
 
+// --version anywhere on the command line: answered before a port is bound or Qt is touched.
+bool version_asked(int argc, char** argv)
+{
+    for (int k = 1; k < argc; ++k)
+        if (std::strcmp(argv[k], "--version") == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (version_asked(argc, argv)) {
+        std::printf("orvane %s\n", kOrvaneVersion);
+        return 0;
+    }
     catch_termination_signals();
     // Both ports are bound and every capability is dropped before Qt starts, so no window opens
     // on a failure and neither Qt nor any datagram ever runs with privileges.
