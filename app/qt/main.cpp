@@ -8,6 +8,7 @@
 
 #include "app/qt/shell.h"
 #include "app/startup.h"
+#include "host/standard_descriptors.h"
 
 namespace {
 
@@ -23,6 +24,8 @@ std::string program_path(const char* called_as)
 
 int main(int argc, char** argv)
 {
+    // Before the signal pipe, the sockets or Qt open anything: none of them may become descriptor 0, 1 or 2.
+    if (!make_standard_descriptors_valid()) return 1;
     catch_termination_signals();
     // Both ports are bound and every capability is dropped before Qt starts, so no window opens
     // on a failure and neither Qt nor any datagram ever runs with privileges.
