@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -68,10 +69,18 @@ std::string check_interface(std::string& text)
     return text.empty() ? "an interface name cannot be empty" : std::string();
 }
 
-// CLI11's complaint, with anything the user typed shown safely.
+// CLI11's complaint, named as the probe's other messages are, with anything the user typed shown safely.
 std::string failure_text(const CLI::App* app, const CLI::Error& error)
 {
-    return terminal_text(CLI::FailureMessage::simple(app, error));
+    const std::string plain = CLI::FailureMessage::simple(app, error);
+    std::string shown = "orvane-probe: ";
+    for (std::size_t start = 0; start < plain.size();) {
+        const std::size_t end = std::min(plain.find('\n', start), plain.size());
+        shown += terminal_text(plain.substr(start, end - start));
+        if (end < plain.size()) shown += '\n';
+        start = end + 1;
+    }
+    return shown;
 }
 
 // Every option but --wait (and --help) marks a run whose text report may carry the probe's own lines.
