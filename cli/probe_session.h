@@ -31,7 +31,8 @@ struct ProbeSession {
     int reported_round = 0;  // the last round report_round has shown
     SendRecord sends;
     SendPacer pacer;
-    RawLog log;                    // --log, LogFile or none
+    // --log, LogFile or none; its path points into options, so a session is never copied.
+    RawLog log;
     bool log_failing = false;      // the log's failure has been said and it has not been written since
     IntakeRecord intake;           // the log's misses and the kernel's drops
     std::vector<long long> drops;  // each reply endpoint's last drop count; -1 until one is known

@@ -210,15 +210,12 @@ struct NumberCase {
 
 TEST(NumberReading, OnlyFinitePlainDecimalsInRange)
 {
+    // What the command-line rows above do not already show.
     const NumberCase cases[] = {
-        {"0", false, true, 0.0},       {"2.5", false, true, 2.5},     {"1e2", false, true, 100.0},
-        {"+3", false, true, 3.0},      {"3600", false, true, 3600.0}, {"3600.001", false, false, 0},
-        {"-0.5", false, false, 0},     {"nan", false, false, 0},      {"NaN", false, false, 0},
-        {"infinity", false, false, 0}, {"1e309", false, false, 0},    {"0x1p3", false, false, 0},
-        {"", false, false, 0},         {"1.2.3", false, false, 0},    {"5s", false, false, 0},
-        {"7", true, true, 7},          {"07", true, true, 7},         {"100000", true, true, 100000},
-        {"100001", true, false, 0},    {"0", true, false, 0},         {"2.0", true, false, 0},
-        {"+2", true, false, 0},        {"", true, false, 0},          {"4294967297", true, false, 0},
+        {"2.5", false, true, 2.5}, {"1e2", false, true, 100.0},    {"+3", false, true, 3.0},
+        {"NaN", false, false, 0},  {"", false, false, 0},          {"1.2.3", false, false, 0},
+        {"5s", false, false, 0},   {"07", true, true, 7},          {"+2", true, false, 0},
+        {"", true, false, 0},      {"4294967297", true, false, 0},
     };
     for (const NumberCase& c : cases) {
         std::string reason;
