@@ -19,4 +19,5 @@ void reset_app_state()
     app_state.reply_buffer = ReplyBuffer{};
     app_state.reply_summary = ReplySummary{};
     app_state.report_text = ReportText{};
+    app_state.raw_log = RawLog{kDefaultLogFilePath, false, {}};
 }

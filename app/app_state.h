@@ -6,6 +6,7 @@
 
 #include "common/ethernet.h"
 #include "net/network.h"
+#include "net/raw_log.h"
 #include "protocol/discovery_request.h"
 #include "protocol/reply_walk.h"
 #include "protocol/report_lines.h"
@@ -32,6 +33,8 @@ struct AppState {
     ReplyBuffer reply_buffer{};            // receiver thread only
     ReplySummary reply_summary{};          // receiver thread only
     ReportText report_text{};              // receiver thread only
+    // LogFile in the current folder; a record it could not write whole nor remove stops it for the run.
+    RawLog raw_log{kDefaultLogFilePath, false, {}};  // receiver thread only
 };
 
 static_assert(sizeof(HardwareAddress) == 6);

@@ -33,6 +33,13 @@ struct SendRecord {
     int last_error = 0;
 };
 
+// What became of the datagrams on their way in: the raw log's misses and the kernel's drops.
+struct IntakeRecord {
+    bool log_on = false;          // a raw log was asked for
+    int not_logged = 0;           // datagrams that did not reach it (unwritable, not a regular file, too long)
+    long long kernel_drops = -1;  // dropped by the kernel for want of room, on every reply endpoint; -1: unknown
+};
+
 // Looks at the host: the broadcast's route through each device (an empty name: no device), the
 // IPv4 addresses, the sockets on port 68. Asks no privilege and sends nothing.
 NoReplyFacts gather_no_reply_facts(const std::vector<std::string>& devices, const SendRecord& sends);

@@ -106,7 +106,9 @@ Json flags_object(const ReplyFlags& flags)
                 {"identifier_differs_from_source", flags.identifier_differs_from_source},
                 {"several_paths", flags.several_paths},
                 {"several_servers_on_link", flags.several_servers_on_link},
-                {"offer_in_relay_network", relay_network}};
+                {"offer_in_relay_network", relay_network},
+                {"not_dhcp", flags.not_dhcp},
+                {"over_limit", flags.over_limit}};
 }
 
 Json message_type_value(const ReplyFields& fields)
@@ -155,7 +157,8 @@ Json verdict_object(const Verdict& verdict, bool expectations)
     return Json{{"status", verdict.status},
                 {"text", verdict_text(verdict, expectations)},
                 {"unexpected", addresses_array(verdict.unexpected)},
-                {"silent", addresses_array(verdict.silent)}};
+                {"silent", addresses_array(verdict.silent)},
+                {"over_limit", verdict.over_limit}};
 }
 
 Json diagnostics_object(const NoReplyFacts& facts)
@@ -208,7 +211,7 @@ std::string reply_json(const ReplyRecord& reply, const ReplyFlags& flags, const 
                 {"round", reply.round},
                 {"interface", reply.interface.empty() ? Json(nullptr) : Json(reply.interface)},
                 {"source", Json{{"address", address_text(reply.source.address)}, {"port", reply.source.port}}},
-                {"length", reply.length},
+                {"length", reply.datagram_length >= 0 ? Json(reply.datagram_length) : Json(nullptr)},
                 {"truncated", reply.truncated},
                 {"server_identifier",
                  fields.has_server_identifier ? Json(address_text(fields.server_identifier)) : Json(nullptr)},
@@ -230,13 +233,15 @@ std::string round_json(int round, std::int64_t unix_ms, const Tally& tally, cons
                 {"round", round},
                 {"time", utc_time_text(unix_ms)},
                 {"replies", tally.replies},
+                {"not_dhcp", tally.not_dhcp},
                 {"servers", servers_array(tally, expectations)},
                 {"verdict", verdict_object(verdict, expectations)}};
     return line_of(object);
 }
 
-std::string summary_json(std::int64_t unix_ms, double elapsed, const SendRecord& sends, int rounds, const Tally& tally,
-                         const Verdict& verdict, const std::vector<Ipv4Address>& expected, const NoReplyFacts* facts)
+std::string summary_json(std::int64_t unix_ms, double elapsed, const SendRecord& sends, const IntakeRecord& intake,
+                         int rounds, const Tally& tally, const Verdict& verdict,
+                         const std::vector<Ipv4Address>& expected, const NoReplyFacts* facts)
 {
     const bool expectations = !expected.empty();
     Json object{{"type", "summary"},
@@ -246,6 +251,9 @@ std::string summary_json(std::int64_t unix_ms, double elapsed, const SendRecord&
                 {"requests_failed", sends.failed},
                 {"rounds", rounds},
                 {"replies", tally.replies},
+                {"not_dhcp", tally.not_dhcp},
+                {"replies_not_logged", intake.log_on ? Json(intake.not_logged) : Json(nullptr)},
+                {"kernel_drops", intake.kernel_drops >= 0 ? Json(intake.kernel_drops) : Json(nullptr)},
                 {"expected", addresses_array(expected)},
                 {"servers", servers_array(tally, expectations)},
                 {"verdict", verdict_object(verdict, expectations)},

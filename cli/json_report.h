@@ -16,5 +16,6 @@ std::string round_json(int round, std::int64_t unix_ms, const Tally& tally, cons
                        const std::vector<Ipv4Address>& expected);
 
 // facts is null when something answered.
-std::string summary_json(std::int64_t unix_ms, double elapsed, const SendRecord& sends, int rounds, const Tally& tally,
-                         const Verdict& verdict, const std::vector<Ipv4Address>& expected, const NoReplyFacts* facts);
+std::string summary_json(std::int64_t unix_ms, double elapsed, const SendRecord& sends, const IntakeRecord& intake,
+                         int rounds, const Tally& tally, const Verdict& verdict,
+                         const std::vector<Ipv4Address>& expected, const NoReplyFacts* facts);

@@ -3,6 +3,8 @@
 #include <csignal>
 
 #include "cli/probe.h"
+#include "cli/verdict.h"
+#include "host/standard_descriptors.h"
 
 namespace {
 
@@ -20,6 +22,13 @@ extern "C" void on_stop_signal(int)
 
 int main(int argc, char** argv)
 {
+    // Before anything is opened: a closed stdout must not be taken by the port-67 socket.
+    if (!make_standard_descriptors_valid()) return kExitStartupFailure;
+#ifdef SIGPIPE
+    // A closed pipe on stdout is a write error that ends the run with its own status and the summary on
+    // stderr, not a silent death (nor, where a supervisor ignores SIGPIPE, a probe broadcasting for ever).
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     ProbeOptions options;
     const int early_status = parse_probe_options(argc, argv, options);
     if (early_status >= 0) return early_status;

@@ -29,16 +29,18 @@ int run_probe(const ProbeOptions& options, const char* program_path, const std::
 
     ProbeSession session;
     begin_session(session, options, sockets, &stop_request);
-    const double interval = round_interval(options);
+    // At least kMinRoundSeconds, also when the wait is shorter; the pacer holds every send to it as well.
+    const auto interval = seconds(round_interval(options));
     // Requests go out on a fixed beat from the start, so a slow round does not push the next ones back.
+    auto round_start = session.started;
     for (long long k = 0; options.monitor || k < options.count; ++k) {
-        if (stop_requested(session)) break;
+        if (run_cut_short(session)) break;
         if (k > 0 && options.monitor) report_round(session);
-        send_round(session);
+        if (!send_round(session)) break;
         const bool last = !options.monitor && k == options.count - 1;
-        const auto round_start = session.started + seconds(interval * static_cast<double>(k));
-        const auto deadline = round_start + seconds(last ? options.wait_seconds : interval);
+        const auto deadline = round_start + (last ? seconds(options.wait_seconds) : interval);
         if (listen_until(session, deadline, options.quick && last)) break;
+        round_start += interval;
     }
     if (options.monitor) report_round(session);
     return finish_session(session);

@@ -3,8 +3,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 
+#include "cli/console_output.h"
 #include "common/version.h"
 #include "protocol/reply_fields.h"
 
@@ -12,8 +17,35 @@ namespace {
 
 constexpr const char* kFooter =
     "Exit status: 0 every reply came from an expected server (or, with no --expect, something answered);\n"
-    "1 start-up failure or a refused command line; 2 an unexpected server answered;\n"
-    "3 an expected server stayed silent, or nothing answered.";
+    "1 start-up failure or a refused command line; 2 an unexpected server answered, or more servers than\n"
+    "the probe keeps track of; 3 an expected server stayed silent, or nothing answered;\n"
+    "4 the report could not be written to standard output.";
+
+// A number as the messages show it: short, whatever its size.
+std::string short_number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// Plain decimal notation only: no "nan", "inf", hexadecimal or surrounding space for strtod to accept.
+bool is_plain_decimal(const std::string& text, bool whole)
+{
+    if (text.empty()) return false;
+    for (const char c : text) {
+        const bool digit = c >= '0' && c <= '9';
+        if (!digit && (whole || (c != '.' && c != 'e' && c != 'E' && c != '+' && c != '-'))) return false;
+    }
+    return true;
+}
+
+// A validator that reads the text as seconds in a range and keeps the value in target.
+CLI::Validator seconds_in(double low, double high, double& target)
+{
+    return CLI::Validator([low, high, &target](std::string& text) { return read_seconds(text, low, high, target); },
+                          "");
+}
 
 std::string check_address(std::string& text)
 {
@@ -24,8 +56,32 @@ std::string check_address(std::string& text)
 std::string check_mac(std::string& text)
 {
     HardwareAddress address;
-    if (text == "random" || parse_hardware_address(text, address)) return {};
-    return "not an Ethernet address (six hexadecimal pairs) nor 'random': " + text;
+    if (text == "random") return {};
+    if (!parse_hardware_address(text, address))
+        return "not an Ethernet address (six hexadecimal pairs) nor 'random': " + text;
+    // No station owns a group address, and all zero means no address: no server could answer either.
+    if (is_group_address(address)) return text + " is a group (multicast or broadcast) address, not a client's";
+    if (is_zero_hardware_address(address)) return text + " is the all-zero address, not a client's";
+    return {};
+}
+
+std::string check_interface(std::string& text)
+{
+    return text.empty() ? "an interface name cannot be empty" : std::string();
+}
+
+// CLI11's complaint, named as the probe's other messages are, with anything the user typed shown safely.
+std::string failure_text(const CLI::App* app, const CLI::Error& error)
+{
+    const std::string plain = CLI::FailureMessage::simple(app, error);
+    std::string shown = "orvane-probe: ";
+    for (std::size_t start = 0; start < plain.size();) {
+        const std::size_t end = std::min(plain.find('\n', start), plain.size());
+        shown += terminal_text(plain.substr(start, end - start));
+        if (end < plain.size()) shown += '\n';
+        start = end + 1;
+    }
+    return shown;
 }
 
 // Every option but --wait (and --help) marks a run whose text report may carry the probe's own lines.
@@ -44,8 +100,9 @@ void check_together(const ProbeOptions& options)
 {
     if (options.interval_given && options.count == 1 && !options.monitor)
         throw CLI::ValidationError("--interval", "--interval needs --count or --monitor");
-    // Rounds shorter than a second would flood the link with broadcasts for as long as the monitor runs.
-    if (options.monitor && round_interval(options) < 1.0)
+    // A monitor's rounds are the wait unless --interval says otherwise; a wait under the floor would be
+    // stretched without a word for as long as the monitor runs.
+    if (options.monitor && !options.interval_given && options.wait_seconds < kMinRoundSeconds)
         throw CLI::ValidationError("--monitor", "--monitor needs rounds of at least 1 second (--interval)");
 }
 
@@ -53,7 +110,30 @@ void check_together(const ProbeOptions& options)
 
 double round_interval(const ProbeOptions& options)
 {
-    return options.interval_given ? options.interval_seconds : options.wait_seconds;
+    const double asked = options.interval_given ? options.interval_seconds : options.wait_seconds;
+    return asked < kMinRoundSeconds ? kMinRoundSeconds : asked;
+}
+
+std::string read_seconds(const std::string& text, double low, double high, double& seconds)
+{
+    if (!is_plain_decimal(text, false)) return "not a number of seconds: " + text;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size()) return "not a number of seconds: " + text;
+    if (!std::isfinite(value) || value < low || value > high)
+        return short_number(value) + " is outside " + short_number(low) + " to " + short_number(high) + " seconds";
+    seconds = value;
+    return {};
+}
+
+std::string read_whole_number(const std::string& text, int low, int high, int& number)
+{
+    if (!is_plain_decimal(text, true)) return "not a whole number: " + text;
+    const double value = std::strtod(text.c_str(), nullptr);
+    if (value < low || value > high)
+        return short_number(value) + " is outside " + std::to_string(low) + " to " + std::to_string(high);
+    number = static_cast<int>(value);
+    return {};
 }
 
 HardwareAddress locally_administered(std::array<std::uint8_t, 6> random_bytes)
@@ -80,27 +160,33 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
         "orvane-probe"};
     app.footer(kFooter);
     app.set_version_flag("--version", std::string("orvane-probe ") + kOrvaneVersion, "Print the version and exit");
+    app.failure_message(failure_text);
     std::vector<std::string> expected;
     std::string mac;
     std::string format = "text";
     std::string log_path = options.log_path;
 
-    app.add_option("--wait", options.wait_seconds, "Seconds to listen after the last request")
+    // Numbers are read as text and checked here, so that NaN, infinities and huge values never reach a
+    // clock, and a refusal shows them short.
+    std::string wait_text, count_text, interval_text;
+    app.add_option("--wait", wait_text, "Seconds to listen after the last request (0 to 3600, default 5)")
         ->type_name("SECONDS")
-        ->check(CLI::NonNegativeNumber)
-        ->capture_default_str();
-    auto* count = app.add_option("--count", options.count, "Requests to send, one per round")
-                      ->type_name("N")
-                      ->check(CLI::Range(1, 1000000));
-    auto* interval = app.add_option("--interval", options.interval_seconds,
-                                    "Seconds from one request to the next (default: the wait)")
+        ->check(seconds_in(0.0, kMaxWaitSeconds, options.wait_seconds));
+    auto* count =
+        app.add_option("--count", count_text, "Requests to send, one per round, at least 1 second apart (1 to 100000)")
+            ->type_name("N")
+            ->check(CLI::Validator(
+                [&options](std::string& text) { return read_whole_number(text, 1, kMaxCount, options.count); }, ""));
+    auto* interval = app.add_option("--interval", interval_text,
+                                    "Seconds from one request to the next (1 to 86400, default: the wait)")
                          ->type_name("SECONDS")
-                         ->check(CLI::NonNegativeNumber);
+                         ->check(seconds_in(kMinRoundSeconds, kMaxIntervalSeconds, options.interval_seconds));
     auto* monitor =
         app.add_flag("--monitor", options.monitor, "Repeat rounds until interrupted, with a summary after each round");
     auto* interface = app.add_option("--interface", options.interface,
-                                     "Send and listen on this interface only, with its Ethernet address")
-                          ->type_name("NAME");
+                                     "Send and listen on this Ethernet interface only, with its Ethernet address")
+                          ->type_name("NAME")
+                          ->check(CLI::Validator(check_interface, ""));
     auto* all = app.add_flag("--all-interfaces", options.all_interfaces,
                              "One socket pair on each Ethernet interface that is up and has an IPv4 address");
     app.add_option("--mac", mac, "Client hardware address to send, or 'random' (locally administered)")
@@ -129,8 +215,8 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
         options.interval_given = interval->count() > 0;
         check_together(options);
     } catch (const CLI::ParseError& error) {
-        // CLI11 prints the help or the complaint. A refused command line is a failure to start (1), so
-        // that it cannot be taken for a verdict (2 or 3).
+        // CLI11 prints the help or the complaint (through failure_text). A refused command line is a
+        // failure to start (1), so that it cannot be taken for a verdict (2 or 3).
         return app.exit(error) == 0 ? 0 : 1;
     }
     for (const std::string& text : expected) {

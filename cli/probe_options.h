@@ -12,6 +12,13 @@
 
 enum class OutputFormat { text, json };
 
+// The ranges of the numbers on the command line, each checked as a finite number before any use.
+inline constexpr double kMaxWaitSeconds = 3600.0;
+// The floor of every round's length, whatever sets it: no interface sees more than one DISCOVER a second.
+inline constexpr double kMinRoundSeconds = 1.0;
+inline constexpr double kMaxIntervalSeconds = 86400.0;
+inline constexpr int kMaxCount = 100000;
+
 struct ProbeOptions {
     double wait_seconds = 5.0;
     int count = 1;
@@ -33,11 +40,21 @@ struct ProbeOptions {
     bool extended_text = false;
 };
 
-// The time from one request to the next: --interval, or the wait when it is not given.
+// The time from one request to the next: --interval, or the wait when it is not given, and never less
+// than kMinRoundSeconds.
 double round_interval(const ProbeOptions& options);
 
+// Reads text as a number of seconds from low to high. Returns an empty string and sets seconds, or the
+// reason it is refused (not a plain decimal number, not finite, out of range), with numbers shown
+// short. Pure.
+std::string read_seconds(const std::string& text, double low, double high, double& seconds);
+
+// Reads text as a whole number from low to high, likewise. Pure.
+std::string read_whole_number(const std::string& text, int low, int high, int& number);
+
 // Reads the command line into options. Returns -1 to go on, or the exit status to end with at once:
-// 0 after --help or --version, 1 for a command line that is refused (with CLI11's message on stderr).
+// 0 after --help or --version, 1 for a command line that is refused (with the reason on stderr, control
+// characters escaped).
 int parse_probe_options(int argc, char** argv, ProbeOptions& options);
 
 // Makes random bytes into a locally administered unicast Ethernet address (bit 1 of the first byte

@@ -2,7 +2,9 @@
 #include "cli/probe_session.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/console_output.h"
@@ -23,17 +25,29 @@ static_assert(std::atomic<int>::is_always_lock_free);
 // The longest a wait may block before the stop request is looked at again.
 constexpr int kLongestWaitMs = 200;
 
-void print_line(std::FILE* stream, const std::string& line)
-{
-    std::fputs(line.c_str(), stream);
-    std::fputc('\n', stream);
-    // Each line is shown as it is made, also when the stream is a pipe.
-    std::fflush(stream);
-}
-
 bool is_json(const ProbeSession& session)
 {
     return session.options.format == OutputFormat::json;
+}
+
+// Standard output is gone: said once on stderr, and from here on everything goes there.
+void note_output_failure(ProbeSession& session, int error)
+{
+    session.output_failed = true;
+    print_line(stderr, std::string("orvane-probe: the report cannot be written to standard output: ") +
+                           std::strerror(error) + "; ending the run");
+}
+
+// One line to stream; a line for stdout goes to stderr once stdout has failed, so the summary still
+// reaches someone. Stderr's own failures cannot be reported anywhere and are let be.
+void emit(ProbeSession& session, std::FILE* stream, const std::string& line)
+{
+    if (stream == stdout && !session.output_failed) {
+        errno = 0;
+        if (print_line(stdout, line)) return;
+        note_output_failure(session, errno != 0 ? errno : EIO);
+    }
+    print_line(stderr, line);
 }
 
 // The probe's own text goes to stdout beside the blocks only when an option asked for more than the
@@ -49,6 +63,18 @@ std::int64_t unix_ms_now()
         .count();
 }
 
+void emit_report_line(ProbeSession& session)
+{
+    if (!session.output_failed) {
+        errno = 0;
+        if (print_report_line(session.report_text.data())) return;
+        note_output_failure(session, errno != 0 ? errno : EIO);
+    }
+    char line[kReportTextSize];
+    console_line_text(session.report_text.data(), line, sizeof line);
+    std::fputs(line, stderr);
+}
+
 // The window program's block for the current reply summary, with the probe's lines before the separator.
 void report_block(ProbeSession& session, const ReplyRecord& reply, const ReplyFlags& flags)
 {
@@ -58,9 +84,9 @@ void report_block(ProbeSession& session, const ReplyRecord& reply, const ReplyFl
     const ReportPlan plan = plan_report(session.reply_summary);
     for (int k = 0; k < plan.count; ++k) {
         if (plan.lines[k] == ReportLine::separator)
-            for (const std::string& line : extra) print_line(stdout, line);
+            for (const std::string& line : extra) emit(session, stdout, line);
         format_report_line(session.report_text, plan.lines[k], session.reply_summary);
-        print_report_line(session.report_text.data());
+        emit_report_line(session);
     }
     if (!session.options.extended_text) {
         const std::string flagged = flags_line(flags);
@@ -68,11 +94,51 @@ void report_block(ProbeSession& session, const ReplyRecord& reply, const ReplyFl
     }
 }
 
+// What became of the datagram in the raw log: counted when it missed, and said on stderr when the log
+// turns unwritable and when it is written again, not for every datagram in between.
+void note_log_outcome(ProbeSession& session)
+{
+    if (session.log.path == nullptr) return;
+    const LogOutcome& outcome = session.log.last;
+    const std::string path = terminal_text(session.log.path);
+    if (outcome.result == LogResult::written) {
+        if (session.log_failing) print_line(stderr, "orvane-probe: the raw log " + path + " is written again");
+        session.log_failing = false;
+        return;
+    }
+    session.intake.not_logged += 1;
+    // A datagram too long for the log says so in its block; a halted log said so when it halted.
+    if (outcome.result == LogResult::off || outcome.result == LogResult::halted) return;
+    if (outcome.result == LogResult::left_half) {
+        print_line(stderr, "orvane-probe: a record could not be written whole to the raw log " + path + " (" +
+                               log_outcome_text(outcome) +
+                               ") nor removed again; nothing more is appended to it in this run");
+    } else if (!session.log_failing) {
+        print_line(stderr, "orvane-probe: the raw log " + path + " cannot be written (" + log_outcome_text(outcome) +
+                               "); replies are still reported");
+    }
+    session.log_failing = true;
+}
+
+void note_kernel_drops(ProbeSession& session, std::size_t index, long long drops)
+{
+    if (drops < 0 || index >= session.drops.size()) return;
+    session.drops[index] = drops;
+    long long total = 0;
+    for (const long long count : session.drops) total += std::max(count, 0LL);
+    session.intake.kernel_drops = total;
+}
+
 }  // namespace
 
 bool stop_requested(const ProbeSession& session)
 {
     return session.stop_request != nullptr && session.stop_request->load() != 0;
+}
+
+bool run_cut_short(const ProbeSession& session)
+{
+    return stop_requested(session) || session.output_failed;
 }
 
 void begin_session(ProbeSession& session, const ProbeOptions& options, const std::vector<ProbeSocket>& sockets,
@@ -83,6 +149,12 @@ void begin_session(ProbeSession& session, const ProbeOptions& options, const std
     session.sockets = sockets;
     session.stop_request = stop_request;
     session.started = std::chrono::steady_clock::now();
+    session.log.path = options.no_log ? nullptr : session.options.log_path.c_str();
+    session.intake.log_on = session.log.path != nullptr;
+    // An endpoint that reports drops has dropped none until a count says otherwise.
+    for (const ProbeSocket& socket : sockets) session.drops.push_back(socket.reports_drops ? 0 : -1);
+    if (std::any_of(sockets.begin(), sockets.end(), [](const ProbeSocket& s) { return s.reports_drops; }))
+        session.intake.kernel_drops = 0;
 }
 
 void start_round(ProbeSession& session)
@@ -91,33 +163,44 @@ void start_round(ProbeSession& session)
     session.this_round = Tally{};
 }
 
-void send_round(ProbeSession& session)
+bool send_round(ProbeSession& session)
 {
+    PacerClock::time_point ready = PacerClock::time_point::min();
+    for (const ProbeSocket& socket : session.sockets)
+        ready = std::max(ready, next_send_allowed(session.pacer, socket.device));
+    if (PacerClock::now() < ready) listen_until(session, ready, false);
+    if (run_cut_short(session)) return false;
     start_round(session);
     for (const ProbeSocket& socket : session.sockets) {
+        // Whatever the caller's schedule, no interface gets two DISCOVERs closer than the pacer allows.
+        const PacerClock::time_point allowed = next_send_allowed(session.pacer, socket.device);
+        if (PacerClock::now() < allowed) listen_until(session, allowed, false);
+        if (run_cut_short(session)) break;
         fill_discovery_request(session.request, socket.hardware_address);
         const int sent = send_datagram(socket.request, session.request.data(), session.request.size(),
                                        kLimitedBroadcast, kDhcpServerPort);
+        note_send(session.pacer, socket.device, PacerClock::now());
         session.sent_count = next_count(session.sent_count);
         if (sent < 0) {
             session.sends.failed += 1;
             session.sends.last_error = last_network_error();
             print_line(stderr, "orvane-probe: the request was not sent" +
-                                   (socket.device.empty() ? std::string() : " on " + socket.device) + ": " +
-                                   network_error_text(session.sends.last_error));
+                                   (socket.device.empty() ? std::string() : " on " + terminal_text(socket.device)) +
+                                   ": " + network_error_text(session.sends.last_error));
         } else {
             session.sends.sent += 1;
         }
         if (!is_json(session))
             print_line(stderr, "Packets Sent: " + std::to_string(static_cast<std::uint32_t>(session.sent_count)));
     }
+    return true;
 }
 
 bool listen_until(ProbeSession& session, std::chrono::steady_clock::time_point deadline, bool quick)
 {
     std::vector<Endpoint> endpoints;
     for (const ProbeSocket& socket : session.sockets) endpoints.push_back(socket.reply);
-    while (!stop_requested(session)) {
+    while (!run_cut_short(session)) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return false;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
@@ -138,8 +221,7 @@ void take_datagram(ProbeSession& session, std::size_t index)
 {
     const ProbeSocket& socket = session.sockets[index];
     Arrival arrived;
-    const char* log_path = session.options.no_log ? nullptr : session.options.log_path.c_str();
-    int length = take_reply(socket.reply, log_path, session.reply_buffer, session.reply_summary, &arrived);
+    int length = take_reply(socket.reply, session.log, session.reply_buffer, session.reply_summary, &arrived);
     // As the window program does: a datagram cut short is not logged, yet reported from what the buffer
     // holds; the report's walk goes over the whole buffer, the probe's own only over what came.
     if (length < 0 && arrived.truncated) length = static_cast<int>(session.reply_buffer.size());
@@ -148,6 +230,8 @@ void take_datagram(ProbeSession& session, std::size_t index)
         return;
     }
     session.received_count = next_count(session.received_count);
+    note_log_outcome(session);
+    note_kernel_drops(session, index, arrived.kernel_drops);
 
     ReplyRecord reply;
     reply.unix_ms = unix_ms_now();
@@ -157,38 +241,42 @@ void take_datagram(ProbeSession& session, std::size_t index)
     reply.source = arrived.source;
     reply.length = static_cast<std::size_t>(length);
     reply.truncated = arrived.truncated;
+    reply.datagram_length = arrived.datagram_length;
     reply.fields = decode_reply_fields(session.reply_buffer.data(), reply.length);
+    reply.answers = answers_request(reply.fields, kTransactionId);
 
     const std::vector<Ipv4Address>& expected = session.options.expected;
     tally_reply(session.run, reply, expected);
     tally_reply(session.this_round, reply, expected);
     const ReplyFlags flags = judge_reply(reply, session.run, expected);
     if (is_json(session))
-        print_line(stdout, reply_json(reply, flags, expected));
+        emit(session, stdout, reply_json(reply, flags, expected));
     else
         report_block(session, reply, flags);
 }
 
-void report_round(const ProbeSession& session)
+void report_round(ProbeSession& session)
 {
+    if (session.round == session.reported_round) return;
+    session.reported_round = session.round;
     const std::vector<Ipv4Address>& expected = session.options.expected;
     const Verdict verdict = judge_tally(session.this_round, expected);
     if (is_json(session)) {
-        print_line(stdout, round_json(session.round, unix_ms_now(), session.this_round, verdict, expected));
+        emit(session, stdout, round_json(session.round, unix_ms_now(), session.this_round, verdict, expected));
         return;
     }
     std::FILE* stream = own_text_stream(session);
-    print_line(stream, round_line(session.round, unix_ms_now(), session.this_round, verdict, !expected.empty()));
+    emit(session, stream, round_line(session.round, unix_ms_now(), session.this_round, verdict, !expected.empty()));
     for (const std::string& line : summary_lines(session.this_round, verdict, !expected.empty()))
-        print_line(stream, " " + line);
+        emit(session, stream, " " + line);
 }
 
-int finish_session(const ProbeSession& session)
+int finish_session(ProbeSession& session)
 {
     const std::vector<Ipv4Address>& expected = session.options.expected;
     const Verdict verdict = judge_tally(session.run, expected);
     NoReplyFacts facts;
-    const bool silent_run = session.run.replies == 0;
+    const bool silent_run = verdict.nothing_answered;
     if (silent_run) {
         std::vector<std::string> devices;
         for (const ProbeSocket& socket : session.sockets) devices.push_back(socket.device);
@@ -197,14 +285,17 @@ int finish_session(const ProbeSession& session)
     if (is_json(session)) {
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - session.started).count();
-        print_line(stdout, summary_json(unix_ms_now(), elapsed, session.sends, session.round, session.run, verdict,
-                                        expected, silent_run ? &facts : nullptr));
-        return verdict.status;
+        emit(session, stdout,
+             summary_json(unix_ms_now(), elapsed, session.sends, session.intake, session.round, session.run, verdict,
+                          expected, silent_run ? &facts : nullptr));
+    } else {
+        std::FILE* stream = own_text_stream(session);
+        for (const std::string& line : summary_lines(session.run, verdict, !expected.empty()))
+            emit(session, stream, line);
+        for (const std::string& line : intake_lines(session.run, session.intake)) emit(session, stream, line);
+        emit(session, stream, verdict_line(verdict, !expected.empty()));
+        if (silent_run)
+            for (const std::string& line : no_reply_lines(facts)) emit(session, stream, line);
     }
-    std::FILE* stream = own_text_stream(session);
-    for (const std::string& line : summary_lines(session.run, verdict, !expected.empty())) print_line(stream, line);
-    print_line(stream, verdict_line(verdict, !expected.empty()));
-    if (silent_run)
-        for (const std::string& line : no_reply_lines(facts)) print_line(stream, line);
-    return verdict.status;
+    return session.output_failed ? kExitOutputFailure : verdict.status;
 }

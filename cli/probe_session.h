@@ -11,7 +11,9 @@
 #include "cli/diagnostics.h"
 #include "cli/probe_options.h"
 #include "cli/probe_startup.h"
+#include "cli/send_pacer.h"
 #include "cli/server_tally.h"
+#include "net/raw_log.h"
 #include "protocol/discovery_request.h"
 #include "protocol/reply_walk.h"
 #include "protocol/report_lines.h"
@@ -24,9 +26,18 @@ struct ProbeSession {
     const std::atomic<int>* stop_request = nullptr;
     std::chrono::steady_clock::time_point started{};
     int round = 0;
-    Tally run;         // every reply of the run
-    Tally this_round;  // the replies since the last request
+    Tally run;               // every reply of the run
+    Tally this_round;        // the replies since the last request
+    int reported_round = 0;  // the last round report_round has shown
     SendRecord sends;
+    SendPacer pacer;
+    // --log, LogFile or none; its path points into options, so a session is never copied.
+    RawLog log;
+    bool log_failing = false;      // the log's failure has been said and it has not been written since
+    IntakeRecord intake;           // the log's misses and the kernel's drops
+    std::vector<long long> drops;  // each reply endpoint's last drop count; -1 until one is known
+    // Standard output failed (a closed pipe, a full disk): the run ends, and what is left goes to stderr.
+    bool output_failed = false;
     // The window program's counts, request and reply as the plain report shows them.
     std::int32_t sent_count = 0;
     std::int32_t received_count = 0;
@@ -46,8 +57,13 @@ bool stop_requested(const ProbeSession& session);
 void start_round(ProbeSession& session);
 
 // Starts the next round and broadcasts one DISCOVER through each request endpoint, each with its
-// socket's hardware address, exactly as the window program fills it.
-void send_round(ProbeSession& session);
+// socket's hardware address, exactly as the window program fills it. The pacer has the last word: until
+// every interface may take its next DISCOVER, replies are taken for the round still open. Returns false,
+// without starting a round, when the run was asked to end meanwhile.
+bool send_round(ProbeSession& session);
+
+// True once the run must end before its time: a stop request, or standard output gone.
+bool run_cut_short(const ProbeSession& session);
 
 // Takes replies off every reply endpoint until deadline or a stop request. With quick it returns
 // true as soon as every expected server has answered in this round.
@@ -56,9 +72,9 @@ bool listen_until(ProbeSession& session, std::chrono::steady_clock::time_point d
 // One datagram off the reply endpoint of sockets[index]: the raw log, the report, the tally.
 void take_datagram(ProbeSession& session, std::size_t index);
 
-// --monitor: the round's line and its servers (text) or its round object (JSON).
-void report_round(const ProbeSession& session);
+// --monitor: the round's line and its servers (text) or its round object (JSON), once per round.
+void report_round(ProbeSession& session);
 
 // The servers, the verdict and, when nothing answered, what the probe found out. Returns the verdict's
-// exit status.
-int finish_session(const ProbeSession& session);
+// exit status, or kExitOutputFailure when standard output failed (the summary then went to stderr).
+int finish_session(ProbeSession& session);

@@ -1,6 +1,7 @@
 // The probe's start-up: the window program's two endpoints, or one pair per interface.
 #include "cli/probe_startup.h"
 
+#include "cli/console_output.h"
 #include "host/interface_rows.h"
 #include "host/interfaces.h"
 #include "host/privileges.h"
@@ -13,7 +14,8 @@ namespace {
 std::string interface_names(const std::vector<HostInterface>& interfaces)
 {
     std::string names;
-    for (const HostInterface& interface : interfaces) names += (names.empty() ? "" : ", ") + interface.name;
+    for (const HostInterface& interface : interfaces)
+        names += (names.empty() ? "" : ", ") + terminal_text(interface.name);
     return names.empty() ? "none" : names;
 }
 
@@ -22,7 +24,7 @@ std::string device_failure(const std::string& device, std::uint16_t port, const 
 {
     if (opened.failed_step == DeviceEndpointStep::device) {
         std::string message =
-            "cannot tie a socket to interface " + device + ": " + network_error_text(opened.error_code);
+            "cannot tie a socket to interface " + terminal_text(device) + ": " + network_error_text(opened.error_code);
         if (is_permission_error(opened.error_code))
             message += std::string(
                            "; Linux before 5.7 asks for cap_net_raw here: sudo setcap "
@@ -33,7 +35,19 @@ std::string device_failure(const std::string& device, std::uint16_t port, const 
     StartupOutcome outcome;
     outcome.failed_step = port == kDhcpServerPort ? StartupStep::request_endpoint : StartupStep::reply_endpoint;
     outcome.error_code = opened.error_code;
-    return "on interface " + device + ": " + startup_failure_message(outcome, program_path);
+    return "on interface " + terminal_text(device) + ": " + startup_failure_message(outcome, program_path);
+}
+
+// Why a named interface cannot carry a DHCP exchange; empty when it can. DHCP over IPv4 runs on an
+// Ethernet link, and the DISCOVER carries the interface's Ethernet address unless --mac gives one.
+std::string unfit_for_dhcp(const HostInterface& interface, bool mac_given)
+{
+    const std::string name = terminal_text(interface.name);
+    if (interface.loopback) return "interface " + name + " is a loopback interface; DHCP needs an Ethernet interface";
+    if (!interface.ethernet) return "interface " + name + " is not an Ethernet interface, which DHCP needs";
+    if (!mac_given && (!interface.has_hardware_address || is_zero_hardware_address(interface.hardware_address)))
+        return "interface " + name + " has no Ethernet address to send; give one with --mac";
+    return {};
 }
 
 std::string open_default_sockets(const ProbeOptions& options, SocketLibraryState& library,
@@ -47,6 +61,7 @@ std::string open_default_sockets(const ProbeOptions& options, SocketLibraryState
     ProbeSocket socket;
     socket.request = endpoints.request;
     socket.reply = endpoints.reply;
+    socket.reports_drops = report_kernel_drops(endpoints.reply);
     if (options.mac_given)
         socket.hardware_address = options.mac;
     else
@@ -72,7 +87,9 @@ std::string open_interface_sockets(const ProbeOptions& options, SocketLibrarySta
     } else {
         const HostInterface* named = find_host_interface(interfaces, options.interface);
         if (named == nullptr)
-            return "no interface named " + options.interface + " (there are: " + interface_names(interfaces) + ")";
+            return "no interface named " + terminal_text(options.interface) +
+                   " (there are: " + interface_names(interfaces) + ")";
+        if (const std::string unfit = unfit_for_dhcp(*named, options.mac_given); !unfit.empty()) return unfit;
         chosen.push_back(named);
     }
     for (const HostInterface* interface : chosen) {
@@ -85,6 +102,7 @@ std::string open_interface_sockets(const ProbeOptions& options, SocketLibrarySta
         if (reply.endpoint == kNoEndpoint) return device_failure(interface->name, kDhcpClientPort, reply, program_path);
         socket.request = request.endpoint;
         socket.reply = reply.endpoint;
+        socket.reports_drops = report_kernel_drops(socket.reply);
         socket.hardware_address = options.mac_given ? options.mac : interface->hardware_address;
         sockets.push_back(socket);
     }

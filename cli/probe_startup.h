@@ -18,6 +18,7 @@ struct ProbeSocket {
     Endpoint reply = kNoEndpoint;
     std::string device;
     HardwareAddress hardware_address{};
+    bool reports_drops = false;  // the reply endpoint tells the kernel's drops (report_kernel_drops)
 };
 
 // Opens what the options ask for into sockets. Returns an empty string on success, else the one

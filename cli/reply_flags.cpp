@@ -34,6 +34,8 @@ ReplyFlags judge_reply(const ReplyRecord& reply, const Tally& tally, const std::
     const LinkOffers* link = find_link(tally, reply.interface);
     flags.several_servers_on_link = is_offer(reply) && link != nullptr && link->servers.size() > 1;
     flags.relay_network = judge_relay_network(reply);
+    flags.not_dhcp = !reply.answers;
+    flags.over_limit = reply.answers && server == nullptr;
     return flags;
 }
 
@@ -48,5 +50,7 @@ std::vector<std::string> flag_words(const ReplyFlags& flags)
     if (flags.several_servers_on_link) words.push_back("several-servers-on-link");
     if (flags.relay_network == RelayNetwork::inside) words.push_back("offer-inside-relay-network");
     if (flags.relay_network == RelayNetwork::outside) words.push_back("offer-outside-relay-network");
+    if (flags.not_dhcp) words.push_back("not-dhcp");
+    if (flags.over_limit) words.push_back("over-limit");
     return words;
 }

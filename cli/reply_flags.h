@@ -21,6 +21,8 @@ struct ReplyFlags {
     bool several_paths = false;                   // its server answered through another relay or interface too
     bool several_servers_on_link = false;         // another server offered on the same interface
     RelayNetwork relay_network = RelayNetwork::not_relayed;
+    bool not_dhcp = false;    // answers no request of this probe: no BOOTREPLY, cookie or transaction id
+    bool over_limit = false;  // an answer from a server beyond the tally's limit, not tallied
 };
 
 // Judges a reply against the tally that already holds it. Pure.

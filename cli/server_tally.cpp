@@ -5,18 +5,20 @@
 
 namespace {
 
-ServerRecord& record_for(Tally& tally, const ReplyRecord& reply)
+// The server's record, made when the tally has room for it; null past kMaxServers.
+ServerRecord* record_for(Tally& tally, const ReplyRecord& reply)
 {
     const Ipv4Address key = server_key(reply);
-    for (ServerRecord& server : tally.servers)
-        if (server.key == key) return server;
+    if (const auto found = tally.indexes.find(key); found != tally.indexes.end()) return &tally.servers[found->second];
+    if (tally.servers.size() >= kMaxServers) return nullptr;
     ServerRecord server;
     server.key = key;
     server.identified = reply.fields.has_server_identifier;
     server.first_unix_ms = reply.unix_ms;
     server.first_elapsed = reply.elapsed;
+    tally.indexes.emplace(key, tally.servers.size());
     tally.servers.push_back(server);
-    return tally.servers.back();
+    return &tally.servers.back();
 }
 
 void add_path(ServerRecord& server, const ReplyRecord& reply)
@@ -28,7 +30,7 @@ void add_path(ServerRecord& server, const ReplyRecord& reply)
     const bool known = std::any_of(server.paths.begin(), server.paths.end(), [&path](const ServerPath& p) {
         return p.interface == path.interface && p.relay == path.relay && p.source == path.source;
     });
-    if (!known) server.paths.push_back(path);
+    if (!known && server.paths.size() < kMaxPathsPerServer) server.paths.push_back(path);
 }
 
 void add_link_offer(Tally& tally, const ReplyRecord& reply)
@@ -39,8 +41,7 @@ void add_link_offer(Tally& tally, const ReplyRecord& reply)
         tally.links.push_back(LinkOffers{reply.interface, {}});
         link = tally.links.end() - 1;
     }
-    const Ipv4Address key = server_key(reply);
-    if (std::find(link->servers.begin(), link->servers.end(), key) == link->servers.end()) link->servers.push_back(key);
+    link->servers.insert(server_key(reply));
 }
 
 }  // namespace
@@ -72,7 +73,17 @@ bool reply_is_expected(const std::vector<Ipv4Address>& expected, const ReplyReco
 void tally_reply(Tally& tally, const ReplyRecord& reply, const std::vector<Ipv4Address>& expected)
 {
     tally.replies += 1;
-    ServerRecord& server = record_for(tally, reply);
+    if (!reply.answers) {
+        tally.not_dhcp += 1;
+        return;
+    }
+    ServerRecord* tracked = record_for(tally, reply);
+    if (tracked == nullptr) {
+        tally.over_limit += 1;
+        return;
+    }
+    ServerRecord& server = *tracked;
+    tally.sources.insert(reply.source.address);
     server.replies += 1;
     if (is_offer(reply)) server.offers += 1;
     if (server.last_round != reply.round) {
@@ -88,9 +99,8 @@ void tally_reply(Tally& tally, const ReplyRecord& reply, const std::vector<Ipv4A
 
 const ServerRecord* find_server(const Tally& tally, const Ipv4Address& key)
 {
-    for (const ServerRecord& server : tally.servers)
-        if (server.key == key) return &server;
-    return nullptr;
+    const auto found = tally.indexes.find(key);
+    return found == tally.indexes.end() ? nullptr : &tally.servers[found->second];
 }
 
 const LinkOffers* find_link(const Tally& tally, const std::string& interface)

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "common/dhcp_wire.h"
@@ -21,6 +23,10 @@ struct ReplyRecord {
     DatagramSource source;
     std::size_t length = 0;  // bytes read (548 for a datagram that was longer)
     bool truncated = false;
+    long long datagram_length = -1;  // the datagram's own length; -1 where the platform cannot tell
+    // It answers this probe's request (answers_request). Only answers count for a server; anything
+    // else on port 68 is reported all the same, but counted as "not DHCP".
+    bool answers = false;
     ReplyFields fields;
 };
 
@@ -53,19 +59,39 @@ struct ServerRecord {
     std::vector<ServerPath> paths;
 };
 
+struct Ipv4Hash {
+    std::size_t operator()(const Ipv4Address& address) const
+    {
+        return (std::size_t{address[0]} << 24) | (std::size_t{address[1]} << 16) | (std::size_t{address[2]} << 8) |
+               address[3];
+    }
+};
+
 // The servers whose offers came in on one interface (one link).
 struct LinkOffers {
     std::string interface;
-    std::vector<Ipv4Address> servers;
+    std::unordered_set<Ipv4Address, Ipv4Hash> servers;
 };
 
+// A tally keeps at most this many servers, so that a LAN that forges server identifiers cannot make
+// the probe's memory or its work per reply grow without end. Answers from further servers are counted
+// as over the limit, and that alone makes the verdict grave.
+inline constexpr std::size_t kMaxServers = 4096;
+// And at most this many paths per server (a forger may vary the source address too).
+inline constexpr std::size_t kMaxPathsPerServer = 16;
+
 struct Tally {
-    int replies = 0;
+    int replies = 0;                    // every datagram
+    int not_dhcp = 0;                   // datagrams that answer no request of this probe: reported, but no server's
+    int over_limit = 0;                 // answers from servers beyond kMaxServers, not tallied
     std::vector<ServerRecord> servers;  // in the order first heard
+    std::unordered_map<Ipv4Address, std::size_t, Ipv4Hash> indexes;  // server key -> its place in servers
+    std::unordered_set<Ipv4Address, Ipv4Hash> sources;               // where the tallied answers came from
     std::vector<LinkOffers> links;
 };
 
-// Adds one reply to the tally. Pure.
+// Adds one reply to the tally: its counts, and unless it is no answer or its server is over the limit,
+// its server's record. The work does not grow with the number of servers. Pure.
 void tally_reply(Tally& tally, const ReplyRecord& reply, const std::vector<Ipv4Address>& expected);
 
 const ServerRecord* find_server(const Tally& tally, const Ipv4Address& key);

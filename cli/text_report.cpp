@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "cli/console_output.h"
 #include "net/network.h"
 
 namespace {
@@ -12,16 +13,20 @@ std::string counted(int n, const char* one, const char* many)
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// The addresses, the first few of a long list and how many more, so that a verdict stays one readable line.
 std::string joined(const std::vector<Ipv4Address>& addresses)
 {
+    constexpr std::size_t kShown = 16;
     std::string text;
-    for (const Ipv4Address& address : addresses) text += (text.empty() ? "" : ", ") + address_text(address);
+    for (std::size_t k = 0; k < addresses.size() && k < kShown; ++k)
+        text += (text.empty() ? "" : ", ") + address_text(addresses[k]);
+    if (addresses.size() > kShown) text += " and " + std::to_string(addresses.size() - kShown) + " more";
     return text;
 }
 
 std::string path_text(const ServerRecord& server, const ServerPath& path)
 {
-    std::string text = path.interface.empty() ? "" : path.interface + " ";
+    std::string text = path.interface.empty() ? "" : terminal_text(path.interface) + " ";
     const bool relayed = !is_zero_address(path.relay);
     text += relayed ? "relay " + address_text(path.relay) : "direct";
     // Say where the datagram came from only when that is not what the path already names.
@@ -80,10 +85,14 @@ std::string flags_line(const ReplyFlags& flags)
 std::vector<std::string> extra_block_lines(const ReplyRecord& reply, const ReplyFlags& flags)
 {
     std::vector<std::string> lines;
-    if (!reply.interface.empty()) lines.push_back(" Interface " + reply.interface);
+    if (!reply.interface.empty()) lines.push_back(" Interface " + terminal_text(reply.interface));
     lines.push_back(" Source " + address_text(reply.source.address) + ":" + std::to_string(reply.source.port));
     lines.push_back(" Message " + message_text(reply));
-    if (reply.truncated) lines.push_back(" Longer than 548 bytes: only its first 548 were read");
+    if (reply.truncated)
+        lines.push_back(reply.datagram_length >= 0
+                            ? " Longer than 548 bytes (" + std::to_string(reply.datagram_length) +
+                                  "): only its first 548 were read, and it was not logged"
+                            : " Longer than 548 bytes: only its first 548 were read, and it was not logged");
     const std::string flagged = flags_line(flags);
     if (!flagged.empty()) lines.push_back(flagged);
     return lines;
@@ -116,8 +125,14 @@ std::vector<std::string> summary_lines(const Tally& tally, const Verdict& verdic
 
 std::string verdict_text(const Verdict& verdict, bool expectations)
 {
+    std::string over;
+    if (verdict.over_limit > 0)
+        over = "more than " + std::to_string(kMaxServers) + " servers answered; " +
+               counted(verdict.over_limit, "answer", "answers") + " over the limit";
     switch (verdict.status) {
-        case kExitUnexpectedServer: return "unexpected server answered: " + joined(verdict.unexpected);
+        case kExitUnexpectedServer:
+            if (verdict.unexpected.empty()) return over;
+            return (over.empty() ? "" : over + "; ") + "unexpected server answered: " + joined(verdict.unexpected);
         case kExitSilent:
             if (verdict.nothing_answered) return "nothing answered";
             return "expected server silent: " + joined(verdict.silent);
@@ -148,7 +163,8 @@ std::vector<std::string> no_reply_lines(const NoReplyFacts& facts)
         ports += "on every interface";
     } else {
         ports += "on";
-        for (std::size_t k = 0; k < facts.bound_on.size(); ++k) ports += (k == 0 ? " " : ", ") + facts.bound_on[k];
+        for (std::size_t k = 0; k < facts.bound_on.size(); ++k)
+            ports += (k == 0 ? " " : ", ") + terminal_text(facts.bound_on[k]);
     }
     lines.push_back(ports);
     std::string requests = " Requests: " + std::to_string(facts.requests_sent) + " sent";
@@ -156,11 +172,13 @@ std::vector<std::string> no_reply_lines(const NoReplyFacts& facts)
         requests += ", " + std::to_string(facts.requests_failed) + " failed: " + network_error_text(facts.send_error);
     lines.push_back(requests);
     for (const RouteFinding& finding : facts.routes) {
-        std::string line = " Broadcast" + (finding.device.empty() ? std::string() : " on " + finding.device) + ": ";
+        std::string line =
+            " Broadcast" + (finding.device.empty() ? std::string() : " on " + terminal_text(finding.device)) + ": ";
         if (!finding.route.found)
             line += "no route for 255.255.255.255: " + network_error_text(finding.route.error_code);
         else if (!finding.leaves_via.empty())
-            line += "leaves through " + finding.leaves_via + " from " + address_text(finding.route.source);
+            line +=
+                "leaves through " + terminal_text(finding.leaves_via) + " from " + address_text(finding.route.source);
         else
             line += "leaves from " + address_text(finding.route.source) + ", which no interface holds";
         lines.push_back(line);
@@ -172,7 +190,7 @@ std::vector<std::string> no_reply_lines(const NoReplyFacts& facts)
     } else {
         std::string line = " IPv4:";
         for (std::size_t k = 0; k < facts.addresses.size(); ++k)
-            line += (k == 0 ? " " : ", ") + facts.addresses[k].first + " " +
+            line += (k == 0 ? " " : ", ") + terminal_text(facts.addresses[k].first) + " " +
                     address_text(facts.addresses[k].second.address) + "/" +
                     std::to_string(facts.addresses[k].second.prefix_length);
         lines.push_back(line);
@@ -185,5 +203,20 @@ std::vector<std::string> no_reply_lines(const NoReplyFacts& facts)
                                     : " Port 68: " + counted(others, "other socket holds", "other sockets hold") +
                                           " it too, commonly a DHCP client on this host");
     }
+    return lines;
+}
+
+std::vector<std::string> intake_lines(const Tally& tally, const IntakeRecord& intake)
+{
+    std::vector<std::string> lines;
+    if (tally.not_dhcp > 0)
+        lines.push_back("Not DHCP: " + counted(tally.not_dhcp, "datagram", "datagrams") +
+                        " answered no request of this probe (no BOOTREPLY with its transaction id)");
+    if (intake.log_on && intake.not_logged > 0)
+        lines.push_back("Not logged: " + counted(intake.not_logged, "reply", "replies"));
+    if (intake.kernel_drops > 0)
+        lines.push_back("Dropped: " + std::to_string(intake.kernel_drops) +
+                        (intake.kernel_drops == 1 ? " datagram" : " datagrams") +
+                        " dropped by the kernel before the probe could read them");
     return lines;
 }

@@ -32,3 +32,7 @@ std::string verdict_line(const Verdict& verdict, bool expectations);
 std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict, bool expectations);
 
 std::vector<std::string> no_reply_lines(const NoReplyFacts& facts);
+
+// The lines on what did not count or did not arrive whole: datagrams that were no answer, replies not
+// logged, the kernel's drops. None when there is nothing to say.
+std::vector<std::string> intake_lines(const Tally& tally, const IntakeRecord& intake);

@@ -3,12 +3,7 @@
 
 bool has_answered(const Tally& tally, const Ipv4Address& address)
 {
-    for (const ServerRecord& server : tally.servers) {
-        if (server.key == address) return true;
-        for (const ServerPath& path : server.paths)
-            if (path.source == address) return true;
-    }
-    return false;
+    return tally.indexes.count(address) > 0 || tally.sources.count(address) > 0;
 }
 
 bool every_expected_answered(const Tally& tally, const std::vector<Ipv4Address>& expected)
@@ -22,12 +17,16 @@ bool every_expected_answered(const Tally& tally, const std::vector<Ipv4Address>&
 Verdict judge_tally(const Tally& tally, const std::vector<Ipv4Address>& expected)
 {
     Verdict verdict;
-    verdict.nothing_answered = tally.replies == 0;
+    verdict.nothing_answered = tally.servers.empty() && tally.over_limit == 0;
+    verdict.over_limit = tally.over_limit;
+    verdict.not_dhcp = tally.not_dhcp;
     for (const ServerRecord& server : tally.servers)
         if (server.unexpected_replies > 0) verdict.unexpected.push_back(server.key);
     for (const Ipv4Address& address : expected)
         if (!has_answered(tally, address)) verdict.silent.push_back(address);
-    if (!verdict.unexpected.empty())
+    if (verdict.over_limit > 0)
+        verdict.status = kExitOverLimit;
+    else if (!verdict.unexpected.empty())
         verdict.status = kExitUnexpectedServer;
     else if (verdict.nothing_answered || !verdict.silent.empty())
         verdict.status = kExitSilent;

@@ -7,18 +7,26 @@
 
 inline constexpr int kExitHealthy = 0;
 inline constexpr int kExitStartupFailure = 1;
+inline constexpr int kExitRefusedCommandLine = kExitStartupFailure;
 inline constexpr int kExitUnexpectedServer = 2;
+// More servers answered than a tally keeps: a LAN that forges them may be hiding a rogue among them.
+inline constexpr int kExitOverLimit = kExitUnexpectedServer;
 inline constexpr int kExitSilent = 3;
+// The report could not be written to standard output (a closed pipe, a full disk).
+inline constexpr int kExitOutputFailure = 4;
 
 struct Verdict {
     int status = kExitSilent;
     std::vector<Ipv4Address> unexpected;  // servers that answered without being named
     std::vector<Ipv4Address> silent;      // named servers that did not answer
-    bool nothing_answered = true;
+    bool nothing_answered = true;         // no answer to the probe's request came, whatever else did
+    int over_limit = 0;                   // answers from servers beyond the tally's limit
+    int not_dhcp = 0;                     // datagrams that answered no request of the probe
 };
 
-// 2 when an unexpected server answered (the graver finding wins), else 3 when an expected server
-// stayed silent or nothing answered at all, else 0. Pure.
+// 2 when answers came from more servers than the tally keeps or an unexpected server answered (the
+// graver finding wins), else 3 when an expected server stayed silent or nothing answered at all, else
+// 0. Datagrams that answer no request of the probe never make it 0. Pure.
 Verdict judge_tally(const Tally& tally, const std::vector<Ipv4Address>& expected);
 
 // True when the address answered: as a server identifier or as the source of a reply.

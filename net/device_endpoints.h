@@ -26,6 +26,10 @@ DeviceEndpoint open_device_endpoint(std::uint16_t port, const char* device);
 // Asks an endpoint to tell the interface each datagram came in on; false where the platform cannot.
 bool report_arrival_interface(Endpoint endpoint);
 
+// Asks an endpoint to tell, with each datagram, how many the kernel dropped on it for want of room
+// (SO_RXQ_OVFL on Linux); false where the platform cannot.
+bool report_kernel_drops(Endpoint endpoint);
+
 // Waits up to timeout_ms for a datagram on any of count endpoints. Returns the index of a ready one,
 // -1 when the time ran out or a signal broke the wait off, -2 on an error.
 int wait_for_datagram(const Endpoint* endpoints, std::size_t count, int timeout_ms);

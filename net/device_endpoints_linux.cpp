@@ -72,6 +72,12 @@ bool report_arrival_interface(Endpoint endpoint)
     return setsockopt(static_cast<int>(endpoint), IPPROTO_IP, IP_PKTINFO, &on, sizeof on) == 0;
 }
 
+bool report_kernel_drops(Endpoint endpoint)
+{
+    const int on = 1;
+    return setsockopt(static_cast<int>(endpoint), SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on) == 0;
+}
+
 int wait_for_datagram(const Endpoint* endpoints, std::size_t count, int timeout_ms)
 {
     std::vector<pollfd> fds(count);

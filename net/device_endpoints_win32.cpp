@@ -25,6 +25,11 @@ bool report_arrival_interface(Endpoint)
     return false;
 }
 
+bool report_kernel_drops(Endpoint)
+{
+    return false;
+}
+
 int wait_for_datagram(const Endpoint* endpoints, std::size_t count, int timeout_ms)
 {
     fd_set readable;

@@ -42,8 +42,15 @@ struct DatagramSource {
 // What a receive learned about a datagram beyond its bytes.
 struct Arrival {
     DatagramSource source;
-    bool truncated = false;        // longer than the buffer, which holds its first bytes
+    bool truncated = false;  // longer than the buffer, which holds its first bytes
+    // The datagram's own length, also when it was longer than the buffer; -1 where the platform cannot
+    // tell (Winsock does not say how long a datagram it cut short was).
+    long long datagram_length = -1;
     char interface_name[32] = {};  // where it came in; empty unless the endpoint reports it and the platform can
+    // Datagrams the kernel dropped on this endpoint for want of room, counted since it opened, as of
+    // this one; -1 when no count came with it. An endpoint that asked (report_kernel_drops) gets one
+    // with each datagram queued after the first drop; before that none, which means none dropped.
+    long long kernel_drops = -1;
 };
 
 // Blocks until one datagram arrives and copies at most capacity bytes of it into buffer.

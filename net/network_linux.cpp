@@ -30,9 +30,15 @@ void remember_endpoint(int fd)
     }
 }
 
-void note_arrival_interface(msghdr& message, Arrival& arrival)
+// The arrival interface (IP_PKTINFO) and the kernel's drop count (SO_RXQ_OVFL), for endpoints that asked.
+void note_control_messages(msghdr& message, Arrival& arrival)
 {
     for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
+        if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SO_RXQ_OVFL) {
+            std::uint32_t drops = 0;
+            std::memcpy(&drops, CMSG_DATA(header), sizeof drops);
+            arrival.kernel_drops = drops;
+        }
         if (header->cmsg_level != IPPROTO_IP || header->cmsg_type != IP_PKTINFO) continue;
         in_pktinfo info;
         std::memcpy(&info, CMSG_DATA(header), sizeof info);
@@ -113,8 +119,8 @@ int receive_datagram(Endpoint endpoint, std::uint8_t* buffer, std::size_t capaci
     if (arrival != nullptr) *arrival = Arrival{};
     sockaddr_in sender{};
     iovec vector{buffer, capacity};
-    // Room for the arrival interface, which endpoints that asked for IP_PKTINFO report.
-    alignas(cmsghdr) std::uint8_t control[CMSG_SPACE(sizeof(in_pktinfo))];
+    // Room for the arrival interface and the drop count, which endpoints that asked for them report.
+    alignas(cmsghdr) std::uint8_t control[CMSG_SPACE(sizeof(in_pktinfo)) + CMSG_SPACE(sizeof(std::uint32_t))];
     msghdr message{};
     message.msg_name = &sender;
     message.msg_namelen = sizeof sender;
@@ -124,7 +130,8 @@ int receive_datagram(Endpoint endpoint, std::uint8_t* buffer, std::size_t capaci
     message.msg_controllen = sizeof control;
     ssize_t received;
     do {
-        received = recvmsg(static_cast<int>(endpoint), &message, 0);
+        // MSG_TRUNC: a UDP receive then returns the datagram's own length, also when it was longer.
+        received = recvmsg(static_cast<int>(endpoint), &message, MSG_TRUNC);
     } while (received < 0 && errno == EINTR && !network_stopped.load());
     if (received < 0) return -1;
     // A shut-down socket reads as an empty datagram; after stop_network that is the break-off.
@@ -137,7 +144,8 @@ int receive_datagram(Endpoint endpoint, std::uint8_t* buffer, std::size_t capaci
         std::memcpy(arrival->source.address.data(), &sender.sin_addr.s_addr, 4);
         arrival->source.port = ntohs(sender.sin_port);
         arrival->truncated = truncated;
-        note_arrival_interface(message, *arrival);
+        arrival->datagram_length = received;
+        note_control_messages(message, *arrival);
     }
     // Linux cuts a longer datagram silently; Winsock fails such a receive, and so do we.
     if (truncated) {

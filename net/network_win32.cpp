@@ -62,6 +62,8 @@ int receive_datagram(Endpoint endpoint, std::uint8_t* buffer, std::size_t capaci
         std::memcpy(arrival->source.address.data(), &sender.sin_addr.s_addr, 4);
         arrival->source.port = ntohs(sender.sin_port);
         arrival->truncated = truncated;
+        // Winsock does not say how long a datagram it cut short was.
+        if (!truncated) arrival->datagram_length = received;
     }
     return received == SOCKET_ERROR ? -1 : received;
 }

@@ -2,11 +2,11 @@
 #pragma once
 
 #include "net/network.h"
+#include "net/raw_log.h"
 #include "protocol/reply_walk.h"
 
-// Receives one datagram into buffer, appends it to the raw log at log_path (none when null) unless
-// the receive failed, and walks the buffer into summary (also after a failed receive, over what the
+// Receives one datagram into buffer, appends it to log (log.last says what became of it) unless the
+// receive failed, and walks the buffer into summary (also after a failed receive, over what the
 // buffer then holds). Returns the datagram's length, or -1; arrival, when not null, tells where it
 // came from and whether it was longer than the buffer.
-int take_reply(Endpoint endpoint, const char* log_path, ReplyBuffer& buffer, ReplySummary& summary,
-               Arrival* arrival = nullptr);
+int take_reply(Endpoint endpoint, RawLog& log, ReplyBuffer& buffer, ReplySummary& summary, Arrival* arrival = nullptr);

@@ -67,3 +67,11 @@ ReplyFields decode_reply_fields(const std::uint8_t* data, std::size_t length)
     fields.has_subnet_mask = take_address(fields.walk, kOptionSubnetMask, fields.subnet_mask);
     return fields;
 }
+
+bool answers_request(const ReplyFields& fields, const std::array<std::uint8_t, 4>& transaction_id)
+{
+    if (!fields.has_header || fields.op != kBootReply || !fields.walk.has_cookie) return false;
+    for (std::size_t k = 0; k < transaction_id.size(); ++k)
+        if (fields.transaction_id[k] != transaction_id[k]) return false;
+    return true;
+}

@@ -3,6 +3,7 @@
 // from an earlier reply and reads pad as one byte.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -40,3 +41,8 @@ struct ReplyFields {
 
 // Decodes length bytes of a reply. Pure; reads no byte at or beyond length.
 ReplyFields decode_reply_fields(const std::uint8_t* data, std::size_t length);
+
+// True when the reply answers a request that carried transaction_id: a BOOTREPLY with the magic cookie
+// and that transaction id. Anything else on port 68 (another client's traffic, garbage, a stray echo)
+// may be reported, but says nothing about whether a DHCP server answers this host. Pure.
+bool answers_request(const ReplyFields& fields, const std::array<std::uint8_t, 4>& transaction_id);

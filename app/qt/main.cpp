@@ -10,6 +10,7 @@
 #include "app/qt/shell.h"
 #include "app/startup.h"
 #include "common/version.h"
+#include "host/standard_descriptors.h"
 
 namespace {
 
@@ -33,6 +34,8 @@ bool version_asked(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // Before the signal pipe, the sockets or Qt open anything: none of them may become descriptor 0, 1 or 2.
+    if (!make_standard_descriptors_valid()) return 1;
     if (version_asked(argc, argv)) {
         std::printf("orvane %s\n", kOrvaneVersion);
         return 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/probe_options.h"
+#include "cli/send_pacer.h"
 
 namespace {
 
@@ -39,8 +40,8 @@ const OptionsCase kOptionsCases[] = {
      [](const ProbeOptions& o) { return o.wait_seconds == 12.0 && !o.extended_text; }},
     {"wait_with_equals_and_fraction", {"--wait=0.5"}, -1, [](const ProbeOptions& o) { return o.wait_seconds == 0.5; }},
     {"zero_wait", {"--wait", "0"}, -1, [](const ProbeOptions& o) { return o.wait_seconds == 0.0; }},
-    {"count_and_interval", {"--count", "3", "--interval", "0.5"}, -1,
-     [](const ProbeOptions& o) { return o.count == 3 && o.interval_given && round_interval(o) == 0.5 && o.extended_text; }},
+    {"count_and_interval", {"--count", "3", "--interval", "1.5"}, -1,
+     [](const ProbeOptions& o) { return o.count == 3 && o.interval_given && round_interval(o) == 1.5 && o.extended_text; }},
     {"interval_defaults_to_the_wait", {"--count", "2", "--wait", "2"}, -1,
      [](const ProbeOptions& o) { return !o.interval_given && round_interval(o) == 2.0; }},
     {"monitor", {"--monitor", "--interval", "30"}, -1,
@@ -85,6 +86,38 @@ const OptionsCase kOptionsCases[] = {
     {"quick_with_monitor_refused", {"--monitor", "--expect", "10.77.0.2", "--quick"}, 1, nullptr},
     {"format_other_refused", {"--format", "xml"}, 1, nullptr},
     {"log_with_no_log_refused", {"--log", "x", "--no-log"}, 1, nullptr},
+    // Numbers: finite, in their documented range, before any use.
+    {"wait_at_its_ceiling", {"--wait", "3600"}, -1, [](const ProbeOptions& o) { return o.wait_seconds == 3600.0; }},
+    {"wait_nan_refused", {"--wait", "nan"}, 1, nullptr},
+    {"wait_infinity_refused", {"--wait", "inf"}, 1, nullptr},
+    {"wait_beyond_double_refused", {"--wait", "1e999"}, 1, nullptr},
+    {"wait_1e10_refused", {"--wait", "1e10"}, 1, nullptr},
+    {"wait_over_an_hour_refused", {"--wait", "3600.5"}, 1, nullptr},
+    {"wait_hexadecimal_refused", {"--wait", "0x10"}, 1, nullptr},
+    {"wait_with_space_refused", {"--wait", " 5"}, 1, nullptr},
+    {"interval_at_its_ceiling", {"--count", "2", "--interval", "86400"}, -1,
+     [](const ProbeOptions& o) { return round_interval(o) == 86400.0; }},
+    {"interval_nan_refused", {"--monitor", "--interval", "nan"}, 1, nullptr},
+    {"interval_1e10_refused", {"--monitor", "--interval", "1e10"}, 1, nullptr},
+    {"interval_over_a_day_refused", {"--count", "2", "--interval", "86401"}, 1, nullptr},
+    {"interval_under_a_second_refused_for_count_too", {"--count", "3", "--interval", "0.5"}, 1, nullptr},
+    {"interval_zero_refused", {"--count", "20000", "--interval", "0", "--wait", "0"}, 1, nullptr},
+    {"short_wait_still_makes_rounds_of_a_second", {"--count", "5", "--wait", "0"}, -1,
+     [](const ProbeOptions& o) { return o.wait_seconds == 0.0 && round_interval(o) == 1.0; }},
+    {"count_at_its_ceiling", {"--count", "100000"}, -1, [](const ProbeOptions& o) { return o.count == 100000; }},
+    {"count_over_its_ceiling_refused", {"--count", "100001"}, 1, nullptr},
+    {"count_of_a_million_refused", {"--count", "1000000"}, 1, nullptr},
+    {"count_beyond_int_refused", {"--count", "99999999999999999999"}, 1, nullptr},
+    {"count_in_exponent_form_refused", {"--count", "1e3"}, 1, nullptr},
+    {"count_negative_refused", {"--count", "-3"}, 1, nullptr},
+    // Input that means nothing.
+    {"interface_empty_refused", {"--interface", ""}, 1, nullptr},
+    {"mac_broadcast_refused", {"--mac", "ff:ff:ff:ff:ff:ff"}, 1, nullptr},
+    {"mac_multicast_refused", {"--mac", "01:00:5e:00:00:01"}, 1, nullptr},
+    {"mac_group_bit_alone_refused", {"--mac", "03:00:00:00:00:01"}, 1, nullptr},
+    {"mac_all_zero_refused", {"--mac", "00:00:00:00:00:00"}, 1, nullptr},
+    {"mac_locally_administered_unicast", {"--mac", "fe:00:00:00:00:01"}, -1,
+     [](const ProbeOptions& o) { return o.mac == HardwareAddress{0xfe, 0, 0, 0, 0, 1}; }},
 };
 // clang-format on
 
@@ -118,6 +151,106 @@ TEST_P(ProbeOptionsParse, ReadsTheCommandLine)
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProbeOptionsParse, testing::ValuesIn(kOptionsCases),
                          [](const testing::TestParamInfo<OptionsCase>& info) { return info.param.name; });
+
+// What a refusal shows: the reason, numbers short, and whatever was typed without its control characters.
+struct RefusalCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    const char* shown;  // a part of stderr
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const RefusalCase kRefusalCases[] = {
+    {"largest_double_is_shown_short",
+     {"--wait", "1.7976931348623157e308"},
+     "1.79769e+308 is outside 0 to 3600 seconds"},
+    {"nan_is_not_a_number_of_seconds", {"--wait", "nan"}, "not a number of seconds: nan"},
+    {"interval_range", {"--monitor", "--interval", "0.25"}, "0.25 is outside 1 to 86400 seconds"},
+    {"count_range", {"--count", "1e300"}, "not a whole number: 1e300"},
+    {"huge_count_is_shown_short", {"--count", "123456789012345678901234567890"}, "1.23457e+29 is outside 1 to 100000"},
+    {"escape_in_a_value", {"--wait", "\x1b[31m"}, "not a number of seconds: \\x1b[31m"},
+    {"escape_in_an_unknown_option", {"--red\x1b[31m"}, "--red\\x1b[31m"},
+    {"bell_and_delete_in_a_mac", {"--mac", "\a\x7f"}, "nor 'random': \\x07\\x7f"},
+    {"empty_interface", {"--interface", ""}, "an interface name cannot be empty"},
+    {"group_mac", {"--mac", "01:00:5e:00:00:01"}, "01:00:5e:00:00:01 is a group (multicast or broadcast) address"},
+    {"zero_mac", {"--mac", "00-00-00-00-00-00"}, "00-00-00-00-00-00 is the all-zero address"},
+};
+
+class ProbeOptionsRefusal : public testing::TestWithParam<RefusalCase> {};
+
+TEST_P(ProbeOptionsRefusal, SaysWhyReadably)
+{
+    std::vector<std::string> words{"orvane-probe"};
+    words.insert(words.end(), GetParam().arguments.begin(), GetParam().arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    ProbeOptions options;
+    testing::internal::CaptureStderr();
+    const int status = parse_probe_options(static_cast<int>(argv.size()), argv.data(), options);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(err.find(GetParam().shown), std::string::npos) << err;
+    EXPECT_LT(err.size(), 400u) << "no 310-digit numbers";
+    for (const char c : err) EXPECT_FALSE((c >= 0 && c < 0x20 && c != '\n') || c == 0x7f) << "a raw control character";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ProbeOptionsRefusal, testing::ValuesIn(kRefusalCases),
+                         [](const testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
+
+struct NumberCase {
+    const char* text;
+    bool whole;
+    bool taken;
+    double value;
+};
+
+TEST(NumberReading, OnlyFinitePlainDecimalsInRange)
+{
+    // What the command-line rows above do not already show.
+    const NumberCase cases[] = {
+        {"2.5", false, true, 2.5}, {"1e2", false, true, 100.0},    {"+3", false, true, 3.0},
+        {"NaN", false, false, 0},  {"", false, false, 0},          {"1.2.3", false, false, 0},
+        {"5s", false, false, 0},   {"07", true, true, 7},          {"+2", true, false, 0},
+        {"", true, false, 0},      {"4294967297", true, false, 0},
+    };
+    for (const NumberCase& c : cases) {
+        std::string reason;
+        double value = -1.0;
+        if (c.whole) {
+            int number = -1;
+            reason = read_whole_number(c.text, 1, kMaxCount, number);
+            value = number;
+        } else {
+            reason = read_seconds(c.text, 0.0, kMaxWaitSeconds, value);
+        }
+        EXPECT_EQ(reason.empty(), c.taken) << "'" << c.text << "': " << reason;
+        if (c.taken) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
+    }
+}
+
+// The pacer: no interface gets two DISCOVERs less than a second apart, each interface on its own clock.
+TEST(SendPacer, HoldsEachInterfaceToOneRequestASecond)
+{
+    SendPacer pacer;
+    const PacerClock::time_point t0{std::chrono::seconds(100)};
+    EXPECT_LE(next_send_allowed(pacer, "eth0"), t0) << "the first request goes at once";
+    note_send(pacer, "eth0", t0);
+    EXPECT_EQ(next_send_allowed(pacer, "eth0"), t0 + std::chrono::seconds(1));
+    EXPECT_LE(next_send_allowed(pacer, "eth1"), t0) << "another interface keeps its own pace";
+    note_send(pacer, "eth1", t0 + std::chrono::milliseconds(300));
+    note_send(pacer, "", t0);
+    EXPECT_EQ(next_send_allowed(pacer, ""), t0 + std::chrono::seconds(1));
+    note_send(pacer, "eth0", t0 + std::chrono::milliseconds(1700));
+    EXPECT_EQ(next_send_allowed(pacer, "eth0"), t0 + std::chrono::milliseconds(2700));
+    EXPECT_EQ(next_send_allowed(pacer, "eth1"), t0 + std::chrono::milliseconds(1300));
+    EXPECT_EQ(pacer.sends.size(), 3u) << "one record per interface, however many sends";
+}
 
 TEST(RandomMac, IsLocallyAdministeredAndUnicastWhateverTheDraw)
 {

@@ -66,9 +66,10 @@ jq -e '.flags.offer_in_relay_network == false and (.offered_address | startswith
 run_probe_on client --expect "$SERVER_IP,$UPSTREAM_IP,$ROGUE_IP" --quick
 grep -q '^ Flags .*offer-outside-relay-network' "$WORK/out" || fail "no block says offer-outside-relay-network"
 
-# A NAK (no server sends one to a DISCOVER, so the server host sends one by hand): flagged not-offer.
+# A NAK (no server sends one to a DISCOVER, so the server host sends one by hand, with the probe's
+# transaction id as a server would): flagged not-offer.
 server_hex=$(printf '%02x' ${SERVER_IP//./ })
-nak=$(printf '02010600%s' "$(printf '00%.0s' $(seq 4 235))")638253633501063604${server_hex}ff
+nak=$(printf '020106009a020000%s' "$(printf '00%.0s' $(seq 8 235))")638253633501063604${server_hex}ff
 start_probe 3
 wait_blocks 3 3
 lab server -- "$ORVANE_BIN/lab_send" "$CLIENT_IP" 68 "$nak" || fail "cannot send the NAK"

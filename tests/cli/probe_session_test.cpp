@@ -6,12 +6,19 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include "cli/probe_session.h"
+#include "cli/verdict.h"
 #include "net/device_endpoints.h"
 #include "net/network.h"
 #include "net/raw_log.h"
@@ -213,7 +220,7 @@ TEST_F(ProbeSessionLoopback, ALongDatagramIsReportedButNotLogged)
     ASSERT_EQ(lines.size(), 1u);
     const Json j = Json::parse(lines[0]);
     EXPECT_EQ(j["truncated"], true);
-    EXPECT_EQ(j["length"], 548);
+    EXPECT_EQ(j["length"], 600) << "the datagram's own length";
     EXPECT_EQ(j["server_identifier"], "10.0.0.1");
     EXPECT_TRUE(read_file(log_).empty());
 }
@@ -241,5 +248,101 @@ TEST_F(ProbeSessionLoopback, AStopRequestEndsTheWaitAtOnce)
     EXPECT_EQ(summary["verdict"]["text"], "nothing answered");
     EXPECT_EQ(summary["diagnostics"]["requests_sent"], 0);
 }
+
+// Datagrams that answer no request of the probe are reported and logged as ever, but never make a
+// verdict OK: a 0-byte datagram once passed for "something answered".
+TEST_F(ProbeSessionLoopback, WhatAnswersNothingIsReportedButNeverAnAnswer)
+{
+    ProbeOptions options;
+    options.format = OutputFormat::json;
+    begin(options);
+    Bytes other_client = offer_from({10, 0, 0, 1}, {10, 0, 0, 50});
+    other_client[7] = 0x55;  // another transaction
+    send({});
+    send(Bytes(30, 0x7f));
+    send(other_client);
+    testing::internal::CaptureStdout();
+    listen_until(session_, Clock::now() + std::chrono::milliseconds(300), false);
+    const int status = finish_session(session_);
+    const std::vector<std::string> lines = lines_of(testing::internal::GetCapturedStdout());
+    EXPECT_EQ(status, kExitSilent);
+    ASSERT_EQ(lines.size(), 4u) << "each datagram still reported";
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(Json::parse(lines[k])["flags"]["not_dhcp"], true);
+    const Json summary = Json::parse(lines[3]);
+    EXPECT_EQ(summary["replies"], 3);
+    EXPECT_EQ(summary["not_dhcp"], 3);
+    EXPECT_EQ(summary["servers"], Json::array());
+    EXPECT_EQ(summary["verdict"]["text"], "nothing answered");
+    EXPECT_FALSE(summary["diagnostics"].is_null());
+    Bytes logged(30, 0x7f);
+    const Bytes stored = text_stream_bytes(other_client);
+    logged.insert(logged.end(), stored.begin(), stored.end());
+    EXPECT_EQ(read_file(log_), logged) << "logged as ever";
+}
+
+// The log cannot be written: said once, the replies counted, and said again when it can be after all.
+TEST_F(ProbeSessionLoopback, AnUnwritableLogIsSaidOnceAndCounted)
+{
+    ProbeOptions options;
+    begin(options);
+    std::filesystem::create_directory(log_);
+    const Bytes offer = offer_from({10, 0, 0, 1}, {10, 0, 0, 50});
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    for (int n = 0; n < 3; ++n) send(offer);
+    listen_until(session_, Clock::now() + std::chrono::milliseconds(300), false);
+    std::filesystem::remove(log_);
+    send(offer);
+    listen_until(session_, Clock::now() + std::chrono::milliseconds(300), false);
+    const int status = finish_session(session_);
+    testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, kExitHealthy);
+    const std::string cannot = "orvane-probe: the raw log " + log_ + " cannot be written (";
+    ASSERT_NE(err.find(cannot), std::string::npos) << err;
+    EXPECT_EQ(err.find(cannot, err.find(cannot) + 1), std::string::npos) << "said once, not per reply";
+    EXPECT_NE(err.find("orvane-probe: the raw log " + log_ + " is written again"), std::string::npos) << err;
+    EXPECT_NE(err.find("\nNot logged: 3 replies\n"), std::string::npos) << err;
+    EXPECT_EQ(read_file(log_), text_stream_bytes(offer));
+    EXPECT_EQ(session_.intake.not_logged, 3);
+}
+
+#ifndef _WIN32
+// Standard output fails (here a full disk): the run ends with its own status and the summary on stderr.
+TEST_F(ProbeSessionLoopback, AnOutputFailureEndsTheRunWithItsStatus)
+{
+    ProbeOptions options;
+    options.format = OutputFormat::json;
+    options.expected = {{10, 0, 0, 1}};
+    begin(options);
+    send(offer_from({10, 0, 0, 1}, {10, 0, 0, 50}));
+    send(offer_from({10, 0, 0, 1}, {10, 0, 0, 50}));
+    std::fflush(stdout);
+    const int saved = dup(1);
+    const int full = open("/dev/full", O_WRONLY);
+    ASSERT_GE(full, 0);
+    dup2(full, 1);
+    close(full);
+    testing::internal::CaptureStderr();
+    const auto started = Clock::now();
+    const bool satisfied = listen_until(session_, started + std::chrono::seconds(5), false);
+    const auto took = Clock::now() - started;
+    const int status = finish_session(session_);
+    const std::string err = testing::internal::GetCapturedStderr();
+    dup2(saved, 1);
+    close(saved);
+    std::clearerr(stdout);
+    EXPECT_FALSE(satisfied);
+    EXPECT_LT(took, std::chrono::seconds(2)) << "the wait ends with the output";
+    EXPECT_EQ(status, kExitOutputFailure);
+    EXPECT_NE(err.find("the report cannot be written to standard output: No space left on device"), std::string::npos)
+        << err;
+    const std::vector<std::string> lines = lines_of(err);
+    ASSERT_FALSE(lines.empty());
+    const Json summary = Json::parse(lines.back());
+    EXPECT_EQ(summary["type"], "summary");
+    EXPECT_EQ(summary["verdict"]["status"], 0) << "the verdict itself stands";
+}
+#endif
 
 }  // namespace

@@ -2,12 +2,14 @@
 // the verdict with its exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "cli/reply_flags.h"
 #include "cli/server_tally.h"
 #include "cli/verdict.h"
+#include "protocol/reply_fields.h"
 
 namespace {
 
@@ -27,6 +29,7 @@ struct R {
     int type;    // kNone: no option 53
     int prefix;  // subnet mask length; kNone: no option 1
     int round = 1;
+    bool answers = true;  // a BOOTREPLY with the cookie and the probe's transaction id
 };
 
 ReplyRecord record_of(const R& r, std::int64_t at)
@@ -39,6 +42,7 @@ ReplyRecord record_of(const R& r, std::int64_t at)
     reply.source.address = r.source;
     reply.source.port = 67;
     reply.length = 300;
+    reply.answers = r.answers;
     reply.fields.has_header = true;
     reply.fields.relay_address = r.relay;
     reply.fields.offered_address = r.offered;
@@ -159,6 +163,8 @@ const R kFromServer{"eth0", kServer, kServer, kZero, kOfferIn, kOffer, 24};
 const R kFromUpstream{"eth0", kRelay, kUpstream, kRelay, kOfferIn, kOffer, 24};
 const R kFromRogue{"eth0", kSecond, kAlias, kZero, kOfferIn, kOffer, 24};
 const R kGarbage{"eth0", kSecond, kZero, kZero, kZero, kNone, kNone};
+const R kStray{"eth0", kSecond, kZero, kZero, kZero, kNone, kNone, 1, false};
+const R kStrayFromServer{"eth0", kServer, kServer, kZero, kOfferIn, kOffer, 24, 1, false};
 
 // clang-format off
 const VerdictCase kVerdictCases[] = {
@@ -173,6 +179,10 @@ const VerdictCase kVerdictCases[] = {
     {"expected_by_the_rogues_source_address", {kFromRogue}, {kSecond}, 0, {}, {}},
     {"expected_by_the_rogues_identifier", {kFromRogue}, {kAlias}, 0, {}, {}},
     {"a_non_dhcp_datagram_is_an_unexpected_answer", {kFromServer, kGarbage}, {kServer}, 2, {kSecond}, {}},
+    // Only answers to the probe's request count: anything else on port 68 never makes a verdict OK.
+    {"datagrams_that_answer_nothing_are_no_answer", {kStray, kStray}, {}, 3, {}, {}},
+    {"the_expected_address_answering_nothing_is_silent", {kStrayFromServer}, {kServer}, 3, {}, {kServer}},
+    {"a_stray_datagram_is_no_rogue", {kFromServer, kStray}, {kServer}, 0, {}, {}},
 };
 // clang-format on
 
@@ -188,7 +198,10 @@ TEST_P(VerdictRules, GiveTheExitStatus)
     EXPECT_EQ(verdict.status, c.status);
     EXPECT_EQ(verdict.unexpected, c.unexpected);
     EXPECT_EQ(verdict.silent, c.silent);
-    EXPECT_EQ(verdict.nothing_answered, c.replies.empty());
+    EXPECT_EQ(verdict.nothing_answered,
+              std::none_of(c.replies.begin(), c.replies.end(), [](const R& r) { return r.answers; }));
+    EXPECT_EQ(verdict.not_dhcp,
+              std::count_if(c.replies.begin(), c.replies.end(), [](const R& r) { return !r.answers; }));
     EXPECT_EQ(every_expected_answered(tally, c.expected), !c.expected.empty() && c.silent.empty());
 }
 
@@ -231,6 +244,118 @@ TEST(ServerTally, AReplyWithoutIdentifierIsNamedByItsSource)
     EXPECT_FALSE(tally.servers[0].identified);
     EXPECT_EQ(tally.servers[0].offers, 0);
     EXPECT_TRUE(tally.links.empty()) << "only offers make a server count on a link";
+}
+
+// What counts as an answer: the bytes that came, judged by the one predicate every reply kind shares.
+struct AnswerCase {
+    const char* name;
+    std::size_t length;
+    std::uint8_t op;
+    bool cookie;
+    std::array<std::uint8_t, 4> transaction_id;
+    bool answers;
+};
+
+void PrintTo(const AnswerCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+constexpr std::array<std::uint8_t, 4> kOther{0x9A, 0x02, 0x00, 0x01};
+
+// clang-format off
+const AnswerCase kAnswerCases[] = {
+    {"offer_to_the_probe", 300, kBootReply, true, kTransactionId, true},
+    {"bootp_reply_without_options", 240, kBootReply, true, kTransactionId, true},
+    {"empty_datagram", 0, 0, false, {}, false},
+    {"thirty_bytes", 30, kBootReply, false, kTransactionId, false},
+    {"header_without_cookie", 236, kBootReply, false, kTransactionId, false},
+    {"cookie_missing", 300, kBootReply, false, kTransactionId, false},
+    {"another_clients_transaction", 300, kBootReply, true, kOther, false},
+    {"a_request_not_a_reply", 300, kBootRequest, true, kTransactionId, false},
+    {"op_zero", 300, 0, true, kTransactionId, false},
+};
+// clang-format on
+
+class AnswerRule : public testing::TestWithParam<AnswerCase> {};
+
+TEST_P(AnswerRule, NeedsABootReplyWithCookieAndTransactionId)
+{
+    const AnswerCase& c = GetParam();
+    std::vector<std::uint8_t> bytes(c.length, 0);
+    if (c.length > 0) bytes[0] = c.op;
+    for (std::size_t k = 0; k < 4 && 4 + k < c.length; ++k) bytes[4 + k] = c.transaction_id[k];
+    if (c.cookie)
+        for (std::size_t k = 0; k < 4; ++k) bytes[236 + k] = kMagicCookie[k];
+    if (c.length > 240) bytes[240] = kOptionEnd;
+    EXPECT_EQ(answers_request(decode_reply_fields(bytes.data(), bytes.size()), kTransactionId), c.answers);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, AnswerRule, testing::ValuesIn(kAnswerCases),
+                         [](const testing::TestParamInfo<AnswerCase>& info) { return info.param.name; });
+
+// A LAN that forges server identifiers: the tally stops at its limit, the verdict turns grave, the
+// servers it already knows are still counted.
+TEST(ServerTally, StopsAtItsLimitAndTheVerdictSaysSo)
+{
+    Tally tally;
+    const std::vector<Ipv4Address> expected{kServer};
+    tally_reply(tally, record_of(kFromServer, 0), expected);
+    const std::size_t forged = kMaxServers + 50;
+    ReplyRecord last;
+    for (std::size_t n = 0; n < forged; ++n) {
+        const Ipv4Address id{10, static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 8),
+                             static_cast<std::uint8_t>(n)};
+        last = record_of({"eth0", kSecond, id, kZero, kOfferIn, kOffer, 24}, 1);
+        tally_reply(tally, last, expected);
+    }
+    tally_reply(tally, record_of(kFromServer, 2), expected);
+    EXPECT_EQ(tally.servers.size(), kMaxServers);
+    EXPECT_EQ(tally.over_limit, static_cast<int>(forged - (kMaxServers - 1)));
+    EXPECT_EQ(tally.replies, static_cast<int>(forged) + 2);
+    EXPECT_EQ(tally.servers[0].replies, 2) << "a server known before the limit is still counted";
+    const ReplyFlags flags = judge_reply(last, tally, expected);
+    EXPECT_TRUE(flags.over_limit);
+    EXPECT_EQ(flag_words(flags).back(), "over-limit");
+
+    const Verdict verdict = judge_tally(tally, expected);
+    EXPECT_EQ(verdict.status, kExitOverLimit);
+    EXPECT_EQ(verdict.status, kExitUnexpectedServer) << "the graver, unexpected-server class";
+    EXPECT_EQ(verdict.over_limit, tally.over_limit);
+    EXPECT_EQ(verdict.unexpected.size(), kMaxServers - 1);
+
+    Tally clean;
+    tally_reply(clean, record_of(kFromServer, 0), {});
+    for (int n = 0; n < 3; ++n) clean.over_limit += 1;
+    EXPECT_EQ(judge_tally(clean, {}).status, kExitOverLimit) << "over the limit without --expect is grave too";
+}
+
+TEST(ServerTally, KeepsAFewPathsPerServer)
+{
+    Tally tally;
+    for (int n = 0; n < 40; ++n) {
+        const Ipv4Address source{192, 168, 77, static_cast<std::uint8_t>(100 + n)};
+        tally_reply(tally, record_of({"eth0", source, kServer, kZero, kOfferIn, kOffer, 24}, n), {});
+    }
+    ASSERT_EQ(tally.servers.size(), 1u);
+    EXPECT_EQ(tally.servers[0].replies, 40);
+    EXPECT_EQ(tally.servers[0].paths.size(), kMaxPathsPerServer);
+    EXPECT_TRUE(has_answered(tally, {192, 168, 77, 100})) << "a source of a kept path";
+    EXPECT_FALSE(has_answered(tally, {192, 168, 77, 99}));
+}
+
+TEST(ServerTally, CountsWhatAnswersNothingApart)
+{
+    Tally tally;
+    tally_reply(tally, record_of(kStray, 0), {});
+    tally_reply(tally, record_of(kStrayFromServer, 1), {kServer});
+    EXPECT_EQ(tally.replies, 2);
+    EXPECT_EQ(tally.not_dhcp, 2);
+    EXPECT_TRUE(tally.servers.empty());
+    EXPECT_FALSE(has_answered(tally, kServer));
+    const ReplyFlags flags = judge_reply(record_of(kStray, 2), tally, {});
+    EXPECT_TRUE(flags.not_dhcp);
+    EXPECT_FALSE(flags.over_limit);
 }
 
 }  // namespace

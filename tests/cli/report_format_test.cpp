@@ -8,6 +8,7 @@
 
 #include "cli/json_report.h"
 #include "cli/text_report.h"
+#include "protocol/reply_fields.h"
 
 namespace {
 
@@ -47,7 +48,9 @@ ReplyRecord record_of(const Bytes& data, const Ipv4Address& source, const char* 
     reply.source.address = source;
     reply.source.port = 67;
     reply.length = data.size();
+    reply.datagram_length = static_cast<long long>(data.size());
     reply.fields = decode_reply_fields(data.data(), data.size());
+    reply.answers = answers_request(reply.fields, kTransactionId);
     return reply;
 }
 
@@ -75,9 +78,11 @@ TEST(TextBlock, ExtraLinesSayInterfaceSourceMessageAndFlags)
     const Bytes odd = reply_bytes({}, {}, {53, 1, 42, 255});
     ReplyRecord cut = record_of(odd, kServer, "", 0);
     cut.truncated = true;
+    cut.datagram_length = 600;
     EXPECT_EQ(extra_block_lines(cut, ReplyFlags{}),
               (std::vector<std::string>{" Source 192.168.77.1:67", " Message 42",
-                                        " Longer than 548 bytes: only its first 548 were read"}));
+                                        " Longer than 548 bytes (600): only its first 548 were read, and it was "
+                                        "not logged"}));
     const Bytes none = reply_bytes({}, {}, {255});
     EXPECT_EQ(extra_block_lines(record_of(none, kServer, "", 0), ReplyFlags{})[1], " Message none");
     EXPECT_EQ(flags_line(ReplyFlags{}), "");
@@ -128,7 +133,24 @@ TEST(TextSummary, VerdictLines)
     silent.nothing_answered = false;
     silent.silent = {kUpstream};
     Verdict nothing;
+    Verdict over;
+    over.status = kExitOverLimit;
+    over.nothing_answered = false;
+    over.over_limit = 10;
+    Verdict over_and_rogue = over;
+    over_and_rogue.unexpected = {{192, 168, 77, 3}};
+    Verdict many_rogues = rogue;
+    many_rogues.unexpected.clear();
+    for (std::uint8_t n = 1; n <= 20; ++n) many_rogues.unexpected.push_back({10, 0, 0, n});
     const std::pair<std::string, std::string> cases[] = {
+        {verdict_line(over, false), "Verdict 2: more than 4096 servers answered; 10 answers over the limit"},
+        {verdict_line(over_and_rogue, true),
+         "Verdict 2: more than 4096 servers answered; 10 answers over the limit; unexpected server answered: "
+         "192.168.77.3"},
+        {verdict_line(many_rogues, true),
+         "Verdict 2: unexpected server answered: 10.0.0.1, 10.0.0.2, 10.0.0.3, 10.0.0.4, 10.0.0.5, 10.0.0.6, "
+         "10.0.0.7, 10.0.0.8, 10.0.0.9, 10.0.0.10, 10.0.0.11, 10.0.0.12, 10.0.0.13, 10.0.0.14, 10.0.0.15, "
+         "10.0.0.16 and 4 more"},
         {verdict_line(healthy, true), "Verdict 0: every reply came from an expected server"},
         {verdict_line(healthy, false), "Verdict 0: something answered; no server was named with --expect"},
         {verdict_line(rogue, true), "Verdict 2: unexpected server answered: 192.168.77.3, 192.168.77.33"},
@@ -138,6 +160,35 @@ TEST(TextSummary, VerdictLines)
          "Round 4 ended 1970-01-01T00:00:00.000Z: 0 replies from 0 servers; Verdict 3: nothing answered"},
     };
     for (const auto& [shown, expected] : cases) EXPECT_EQ(shown, expected);
+}
+
+// What did not count or did not arrive whole: said only when there is something to say.
+TEST(TextSummary, IntakeLines)
+{
+    Tally tally;
+    IntakeRecord intake;
+    EXPECT_TRUE(intake_lines(tally, intake).empty());
+    intake.not_logged = 3;
+    EXPECT_TRUE(intake_lines(tally, intake).empty()) << "no log asked for, nothing to miss";
+    tally.not_dhcp = 1;
+    intake.log_on = true;
+    intake.kernel_drops = 0;
+    EXPECT_EQ(intake_lines(tally, intake),
+              (std::vector<std::string>{
+                  "Not DHCP: 1 datagram answered no request of this probe (no BOOTREPLY with its transaction id)",
+                  "Not logged: 3 replies"}));
+    intake.kernel_drops = 18521;
+    EXPECT_EQ(intake_lines(tally, intake).back(),
+              "Dropped: 18521 datagrams dropped by the kernel before the probe could read them");
+}
+
+TEST(TextBlock, InterfaceNamesAreShownEscaped)
+{
+    const Bytes offer = reply_bytes({192, 168, 77, 120}, {}, {53, 1, 2, 54, 4, 192, 168, 77, 1, 255});
+    EXPECT_EQ(extra_block_lines(record_of(offer, kServer, "e\x1b[2Jth", 0), ReplyFlags{})[0], " Interface e\\x1b[2Jth");
+    Tally tally;
+    tally_reply(tally, record_of(offer, kServer, "e\x1b[2Jth", 0), {});
+    EXPECT_NE(server_summary_line(tally.servers[0], false).find("through e\\x1b[2Jth direct"), std::string::npos);
 }
 
 TEST(TextSummary, WhyNoReply)
@@ -213,6 +264,14 @@ TEST(JsonReply, DecodesEveryOptionByNameAndTheRestInHex)
     EXPECT_EQ(j["source"], (Json{{"address", "192.168.77.1"}, {"port", 67}}));
     EXPECT_EQ(j["length"], data.size());
     EXPECT_EQ(j["truncated"], false);
+    // A datagram longer than the buffer: its own length where the platform tells it, else null.
+    ReplyRecord longer = reply;
+    longer.truncated = true;
+    longer.length = 548;
+    longer.datagram_length = 65507;
+    EXPECT_EQ(Json::parse(reply_json(longer, flags, {kServer}))["length"], 65507);
+    longer.datagram_length = -1;
+    EXPECT_TRUE(Json::parse(reply_json(longer, flags, {kServer}))["length"].is_null());
     EXPECT_EQ(j["server_identifier"], "192.168.77.1");
     EXPECT_TRUE(j["relay"].is_null());
     EXPECT_EQ(j["offered_address"], "192.168.77.120");
@@ -223,7 +282,9 @@ TEST(JsonReply, DecodesEveryOptionByNameAndTheRestInHex)
                                 {"identifier_differs_from_source", false},
                                 {"several_paths", false},
                                 {"several_servers_on_link", true},
-                                {"offer_in_relay_network", nullptr}}));
+                                {"offer_in_relay_network", nullptr},
+                                {"not_dhcp", false},
+                                {"over_limit", false}}));
     EXPECT_EQ(j["bootp"]["transaction_id"], "9a020000");
     EXPECT_EQ(j["bootp"]["client_hardware_address"], "02:4f:52:56:00:0a");
     EXPECT_EQ(j["bootp"]["broadcast"], true);
@@ -295,7 +356,8 @@ TEST(JsonSummary, ServersVerdictAndDiagnostics)
     const Verdict verdict = judge_tally(tally, expected);
     SendRecord sends;
     sends.sent = 2;
-    const Json j = Json::parse(summary_json(1700000009000, 9.0004, sends, 2, tally, verdict, expected, nullptr));
+    const Json j =
+        Json::parse(summary_json(1700000009000, 9.0004, sends, IntakeRecord{}, 2, tally, verdict, expected, nullptr));
     EXPECT_EQ(j["type"], "summary");
     EXPECT_EQ(j["requests_sent"], 2);
     EXPECT_EQ(j["requests_failed"], 0);
@@ -314,6 +376,17 @@ TEST(JsonSummary, ServersVerdictAndDiagnostics)
     EXPECT_EQ(j["verdict"]["status"], 2);
     EXPECT_EQ(j["verdict"]["unexpected"], (Json{"10.77.0.2"}));
     EXPECT_TRUE(j["diagnostics"].is_null());
+    EXPECT_EQ(j["not_dhcp"], 0);
+    EXPECT_TRUE(j["replies_not_logged"].is_null()) << "no log";
+    EXPECT_TRUE(j["kernel_drops"].is_null()) << "not known";
+    EXPECT_EQ(j["verdict"]["over_limit"], 0);
+    IntakeRecord intake;
+    intake.log_on = true;
+    intake.not_logged = 4;
+    intake.kernel_drops = 7;
+    const Json counted = Json::parse(summary_json(0, 1.0, sends, intake, 1, tally, verdict, expected, nullptr));
+    EXPECT_EQ(counted["replies_not_logged"], 4);
+    EXPECT_EQ(counted["kernel_drops"], 7);
 
     NoReplyFacts facts;
     facts.requests_failed = 1;
@@ -322,8 +395,8 @@ TEST(JsonSummary, ServersVerdictAndDiagnostics)
     facts.interfaces_known = true;
     facts.port68_sockets = 1;
     facts.port68_ours = 1;
-    const Json empty =
-        Json::parse(summary_json(0, 5.0, SendRecord{0, 1, 0}, 1, Tally{}, judge_tally(Tally{}, {}), {}, &facts));
+    const Json empty = Json::parse(
+        summary_json(0, 5.0, SendRecord{0, 1, 0}, IntakeRecord{}, 1, Tally{}, judge_tally(Tally{}, {}), {}, &facts));
     EXPECT_EQ(empty["verdict"]["status"], 3);
     EXPECT_EQ(empty["verdict"]["text"], "nothing answered");
     const Json& d = empty["diagnostics"];

@@ -2,8 +2,13 @@
 // Ports 67 and 68 and every broadcast are tested only inside the lab's namespaces.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
+#ifndef _WIN32
+#include <sys/socket.h>
+#endif
 
+#include "net/device_endpoints.h"
 #include "net/network.h"
 #include "tests/fixtures/reply_fixtures.h"
 
@@ -81,6 +86,60 @@ TEST_F(Endpoints, ALongerDatagramFailsAndLeavesItsHeadInTheBuffer)
     ASSERT_EQ(send_bytes({7, 8}), 2);
     EXPECT_EQ(receive_datagram(receiver, buffer.data(), 548), 2);
 }
+
+// The length a report gives is the datagram's own, where the platform can tell it.
+TEST_F(Endpoints, ArrivalCarriesTheDatagramsOwnLength)
+{
+    std::vector<std::uint8_t> buffer(548);
+    const std::size_t lengths[] = {0, 300, 548, 549, 1500, 65507};
+    for (const std::size_t length : lengths) {
+        ASSERT_EQ(send_bytes(std::vector<std::uint8_t>(length, 0x41)), static_cast<int>(length));
+        Arrival arrival;
+        const int received = receive_datagram(receiver, buffer.data(), buffer.size(), &arrival);
+        EXPECT_EQ(arrival.truncated, length > 548) << length;
+        EXPECT_EQ(received, length > 548 ? -1 : static_cast<int>(length));
+        if (length <= 548) {
+            EXPECT_EQ(arrival.datagram_length, static_cast<long long>(length));
+        } else {
+#ifdef _WIN32
+            EXPECT_EQ(arrival.datagram_length, -1) << "Winsock cannot tell";
+#else
+            EXPECT_EQ(arrival.datagram_length, static_cast<long long>(length));
+#endif
+        }
+    }
+}
+
+#ifndef _WIN32
+// A flood the endpoint cannot hold: the kernel's drop count comes with the next datagram read.
+TEST_F(Endpoints, ArrivalCarriesTheKernelsDropCount)
+{
+    std::uint8_t buffer[548];
+    ASSERT_EQ(send_bytes({1}), 1);
+    Arrival before;
+    ASSERT_EQ(receive_datagram(receiver, buffer, sizeof buffer, &before), 1);
+    EXPECT_EQ(before.kernel_drops, -1) << "not asked for";
+
+    ASSERT_TRUE(report_kernel_drops(receiver));
+    const int small = 1;  // the kernel's own floor, a few datagrams
+    ASSERT_EQ(setsockopt(static_cast<int>(receiver), SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+    const std::vector<std::uint8_t> datagram(548, 0x42);
+    for (int n = 0; n < 200; ++n) send_bytes(datagram);
+    // The count rides on the datagrams queued after a drop: the queue is read empty, then one more comes.
+    int queued = 0;
+    Endpoint endpoints[] = {receiver};
+    while (wait_for_datagram(endpoints, 1, 0) == 0) {
+        Arrival queued_one;
+        ASSERT_EQ(receive_datagram(receiver, buffer, sizeof buffer, &queued_one), 548);
+        queued += 1;
+    }
+    ASSERT_EQ(send_bytes({2}), 1);
+    Arrival after;
+    ASSERT_EQ(receive_datagram(receiver, buffer, sizeof buffer, &after), 1);
+    EXPECT_GT(after.kernel_drops, 0);
+    EXPECT_EQ(after.kernel_drops + queued, 200) << "every datagram either read or counted as dropped";
+}
+#endif
 
 TEST_F(Endpoints, StoppingTheNetworkBreaksOffABlockedReceive)
 {

@@ -1,8 +1,16 @@
 // The bytes LogFile gets: a text stream's newlines, appended, one open and close per datagram.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "net/raw_log.h"
 #include "tests/fixtures/reply_fixtures.h"
@@ -130,7 +138,7 @@ TEST_F(RawLogFile, IsClosedBetweenDatagrams)
 TEST_F(RawLogFile, TurnedOffWritesNothing)
 {
     const Bytes bytes{1, 2, 3};
-    EXPECT_FALSE(append_raw_log(nullptr, bytes.data(), bytes.size()));
+    EXPECT_EQ(append_raw_log(nullptr, bytes.data(), bytes.size()).result, LogResult::off);
     EXPECT_FALSE(std::filesystem::exists(log_path));
 }
 
@@ -165,5 +173,113 @@ TEST_P(RawLogUnopenable, IsSkippedQuietly)
 
 INSTANTIATE_TEST_SUITE_P(Cases, RawLogUnopenable, testing::ValuesIn(kUnopenableCases),
                          [](const testing::TestParamInfo<UnopenableCase>& info) { return info.param.name; });
+
+// The log of a run: off, halted after a half record, and the words for each outcome.
+TEST_F(RawLogFile, AHaltedLogAppendsNothingMore)
+{
+    const Bytes bytes{1, 2, 3};
+    RawLog off;
+    EXPECT_EQ(log_datagram(off, bytes.data(), bytes.size()).result, LogResult::off);
+    const std::string path = log_path.string();
+    RawLog log{path.c_str(), false, {}};
+    EXPECT_EQ(log_datagram(log, bytes.data(), bytes.size()).result, LogResult::written);
+    log.halted = true;
+    EXPECT_EQ(log_datagram(log, bytes.data(), bytes.size()).result, LogResult::halted);
+    EXPECT_EQ(log.last.result, LogResult::halted);
+    EXPECT_EQ(read_file(log_path), bytes);
+    EXPECT_STREQ(log_outcome_text({LogResult::not_regular, 0}), "not a regular file");
+    EXPECT_FALSE(std::string(log_outcome_text({LogResult::cannot_open, ENOENT})).empty());
+}
+
+#ifndef _WIN32
+// What is not a regular file is never written, and never waited on: a FIFO planted under the log's name
+// would otherwise hold the receiving thread in open() until someone reads it.
+struct OddFileCase {
+    const char* name;
+    bool (*prepare)(const std::filesystem::path& log);
+    LogResult result;
+};
+
+void PrintTo(const OddFileCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const OddFileCase kOddFileCases[] = {
+    {"fifo_without_reader", [](const std::filesystem::path& log) { return mkfifo(log.c_str(), 0666) == 0; },
+     LogResult::cannot_open},
+    {"character_device",
+     [](const std::filesystem::path& log) {
+         std::filesystem::create_symlink("/dev/null", log);
+         return true;
+     },
+     LogResult::not_regular},
+    {"folder", [](const std::filesystem::path& log) { return std::filesystem::create_directory(log); },
+     LogResult::cannot_open},
+    {"symlink_to_a_regular_file",
+     [](const std::filesystem::path& log) {
+         std::ofstream(log.string() + ".real").put('x');
+         std::filesystem::create_symlink(log.string() + ".real", log);
+         return true;
+     },
+     LogResult::written},
+    {"missing_folder", [](const std::filesystem::path&) { return true; }, LogResult::cannot_open},
+};
+
+class RawLogOddFile : public RawLogFile, public testing::WithParamInterface<OddFileCase> {};
+
+TEST_P(RawLogOddFile, IsSkippedAtOnce)
+{
+    if (std::string(GetParam().name) == "missing_folder") log_path = scratch.path / "missing" / "LogFile";
+    ASSERT_TRUE(GetParam().prepare(log_path));
+    const Bytes bytes{0x41, 0x0A};
+    const auto started = std::chrono::steady_clock::now();
+    const LogOutcome outcome = append_raw_log(log_path.string().c_str(), bytes.data(), bytes.size());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    EXPECT_EQ(outcome.result, GetParam().result);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RawLogOddFile, testing::ValuesIn(kOddFileCases),
+                         [](const testing::TestParamInfo<OddFileCase>& info) { return info.param.name; });
+
+TEST_F(RawLogFile, AFifoWithAReaderGetsNothing)
+{
+    ASSERT_EQ(mkfifo(log_path.c_str(), 0666), 0);
+    const int reader = open(log_path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const Bytes bytes{1, 2, 3};
+    EXPECT_EQ(append_raw_log(log_path.string().c_str(), bytes.data(), bytes.size()).result, LogResult::not_regular);
+    std::uint8_t taken[8];
+    EXPECT_LE(read(reader, taken, sizeof taken), 0) << "the reader got bytes";
+    close(reader);
+}
+
+// A write that stops part-way (here at a file size limit, as at a full disk): the record is cut out
+// again, so the next one never follows half a record.
+TEST_F(RawLogFile, AShortWriteLeavesNoHalfRecord)
+{
+    {
+        std::ofstream earlier(log_path, std::ios::binary);
+        earlier << "earlier run";
+    }
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 300;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Bytes big(548, 0x41), fits(100, 0x42);
+    const LogOutcome cut = append_raw_log(log_path.string().c_str(), big.data(), big.size());
+    const LogOutcome next = append_raw_log(log_path.string().c_str(), fits.data(), fits.size());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(cut.result, LogResult::cut_back);
+    EXPECT_EQ(cut.error_code, EFBIG);
+    EXPECT_EQ(next.result, LogResult::written);
+    Bytes expected{'e', 'a', 'r', 'l', 'i', 'e', 'r', ' ', 'r', 'u', 'n'};
+    expected.insert(expected.end(), fits.begin(), fits.end());
+    EXPECT_EQ(read_file(log_path), expected);
+}
+#endif
 
 }  // namespace
