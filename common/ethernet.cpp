@@ -3,17 +3,7 @@
 
 #include <cstdio>
 
-namespace {
-
-int hex_digit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
+#include "common/hex_digits.h"
 
 std::string hardware_address_text(const HardwareAddress& address)
 {
@@ -30,8 +20,8 @@ bool parse_hardware_address(const std::string& text, HardwareAddress& address)
     const char separator = text[2];
     if (separator != ':' && separator != '-') return false;
     for (std::size_t k = 0; k < 6; ++k) {
-        const int high = hex_digit(text[3 * k]);
-        const int low = hex_digit(text[3 * k + 1]);
+        const int high = hex_digit_value(text[3 * k]);
+        const int low = hex_digit_value(text[3 * k + 1]);
         if (high < 0 || low < 0) return false;
         if (k < 5 && text[3 * k + 2] != separator) return false;
         parsed[k] = static_cast<std::uint8_t>(high * 16 + low);

@@ -3,15 +3,9 @@
 
 #include <cstdio>
 
-namespace {
+#include "common/hex_digits.h"
 
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+namespace {
 
 bool is_ipv4_mapped(const Ipv6Address& address)
 {
@@ -120,9 +114,9 @@ bool parse_ipv6(const std::string& text, Ipv6Address& address)
         }
         unsigned value = 0;
         int digits = 0;
-        while (at < text.size() && hex_value(text[at]) >= 0) {
+        while (at < text.size() && hex_digit_value(text[at]) >= 0) {
             if (++digits > 4) return false;
-            value = value << 4 | static_cast<unsigned>(hex_value(text[at]));
+            value = value << 4 | static_cast<unsigned>(hex_digit_value(text[at]));
             ++at;
         }
         if (digits == 0) return false;

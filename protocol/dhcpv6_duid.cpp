@@ -2,16 +2,9 @@
 #include "protocol/dhcpv6_duid.h"
 
 #include "common/dhcpv6_wire.h"
+#include "common/hex_digits.h"
 
 namespace {
-
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 std::uint16_t read16(const std::uint8_t* p)
 {
@@ -75,8 +68,8 @@ bool parse_duid_hex(const std::string& text, std::vector<std::uint8_t>& bytes)
     if (text.empty() || (text.size() + (separator != 0 ? 1 : 0)) % stride != 0) return false;
     std::vector<std::uint8_t> parsed;
     for (std::size_t at = 0; at < text.size(); at += stride) {
-        const int high = hex_value(text[at]);
-        const int low = hex_value(text[at + 1]);
+        const int high = hex_digit_value(text[at]);
+        const int low = hex_digit_value(text[at + 1]);
         if (high < 0 || low < 0) return false;
         if (separator != 0 && at + 2 < text.size() && text[at + 2] != separator) return false;
         parsed.push_back(static_cast<std::uint8_t>(high << 4 | low));
