@@ -147,27 +147,61 @@ TEST_F(QtWindow, ThreeRefreshClicksSendThreeMoreIdenticalRequests)
               0);
 }
 
-TEST_F(QtWindow, EnterClicksNoButtonAndSpaceClicksTheFocusedOne)
+// As the Windows dialog manager does: the focused button is the default one while it has the focus,
+// so Enter clicks it as Space does; with the focus anywhere else Enter clicks nothing.
+TEST_F(QtWindow, EnterClicksTheFocusedButtonAndNothingElse)
 {
+    struct Row {
+        const char* name;
+        int focus;  // a button, or IDC_LOG for the report view
+        Qt::Key key;
+        const char* sent;  // Packets Sent afterwards
+        bool cleared;
+    };
+    const Row rows[] = {
+        {"Return on Refresh", IDC_REFRESH, Qt::Key_Return, "2", false},
+        {"keypad Enter on Refresh", IDC_REFRESH, Qt::Key_Enter, "2", false},
+        {"Space on Refresh", IDC_REFRESH, Qt::Key_Space, "2", false},
+        {"Return on Clear", IDC_CLEAR, Qt::Key_Return, "1", true},
+        {"Return in the report view", IDC_LOG, Qt::Key_Return, "1", false},
+        {"keypad Enter in the report view", IDC_LOG, Qt::Key_Enter, "1", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(play({[&] {
+                            QWidget* window = main_window();
+                            window->activateWindow();
+                            ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+                            report_view()->setPlainText(QStringLiteral("kept\n"));
+                            QWidget* target = main_control(row.focus);
+                            target->setFocus();
+                            ASSERT_TRUE(wait_until([&] { return target->hasFocus(); }));
+                            for (const int id : {IDC_REFRESH, IDC_CLEAR, IDC_ABOUT})
+                                EXPECT_EQ(static_cast<QPushButton*>(main_control(id))->isDefault(), id == row.focus)
+                                    << id;
+                            // The key goes where the keyboard focus is, as a person's would.
+                            ASSERT_EQ(QApplication::focusWidget(), target);
+                            QTest::keyClick(QApplication::focusWidget(), row.key);
+                            EXPECT_EQ(main_text(IDC_SENT), QLatin1String(row.sent));
+                            EXPECT_EQ(main_text(IDC_LOG).isEmpty(), row.cleared);
+                            EXPECT_TRUE(about_windows().empty());
+                        },
+                        [] { close_main(); }}),
+                  0);
+        reopen_endpoints();
+    }
+    // Enter on About opens the About window.
     EXPECT_EQ(play({[] {
-                        QWidget* window = main_window();
-                        window->activateWindow();
-                        for (const int id : {IDC_REFRESH, IDC_CLEAR, IDC_ABOUT}) {
-                            EXPECT_FALSE(static_cast<QPushButton*>(main_control(id))->isDefault());
-                            EXPECT_FALSE(static_cast<QPushButton*>(main_control(id))->autoDefault());
-                        }
-                        QWidget* refresh = main_control(IDC_REFRESH);
-                        refresh->setFocus();
-                        QTest::keyClick(refresh, Qt::Key_Return);
-                        QTest::keyClick(refresh, Qt::Key_Enter);
-                        report_view()->setFocus();
-                        QTest::keyClick(report_view(), Qt::Key_Return);
-                        EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("1"));
-                        EXPECT_TRUE(about_windows().empty());
-                        QTest::keyClick(refresh, Qt::Key_Space);
-                        EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("2"));
+                        main_window()->activateWindow();
+                        ASSERT_TRUE(QTest::qWaitForWindowActive(main_window()));
+                        main_control(IDC_ABOUT)->setFocus();
+                        ASSERT_TRUE(wait_until([] { return QApplication::focusWidget() == main_control(IDC_ABOUT); }));
+                        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
                     },
-                    [] { close_main(); }}),
+                    [] {
+                        EXPECT_EQ(about_windows().size(), 1u);
+                        close_main();
+                    }}),
               0);
 }
 
