@@ -1,6 +1,9 @@
 // Start-up shared by every form of the program.
 #include "app/startup.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "app/privileges.h"
 #include "common/app_state.h"
 #include "discovery/network.h"
@@ -14,7 +17,7 @@ StartupOutcome start_up()
     app_state.reply_endpoint = open_udp_endpoint(kDhcpClientPort);
     if (app_state.reply_endpoint == kNoEndpoint) return {StartupStep::reply_endpoint, last_network_error()};
     // Untrusted bytes are read from here on: nothing more needs a privilege.
-    drop_privileges();
+    if (!drop_privileges()) return {StartupStep::privileges, errno};
     find_hardware_address();
     return {};
 }
@@ -27,6 +30,9 @@ std::string startup_failure_message(const StartupOutcome& outcome, const char* p
         return {};
     case StartupStep::network:
         return "cannot start the socket library: " + reason;
+    case StartupStep::privileges:
+        return std::string("cannot give up its capabilities once the ports are bound: ") +
+               std::strerror(outcome.error_code) + "; it ends rather than go on with them";
     case StartupStep::request_endpoint:
     case StartupStep::reply_endpoint:
         break;

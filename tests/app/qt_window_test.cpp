@@ -536,7 +536,8 @@ protected:
         std::system((std::string("rm -rf ") + folder_bytes_).c_str());
     }
 
-    void start(QProcess& program, const QStringList& environment = {})
+    // Starts orvane, under launcher (a program that then runs it) when one is given.
+    void start(QProcess& program, const QStringList& environment = {}, const QString& launcher = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -546,7 +547,10 @@ protected:
         for (const QString& entry : environment) env.insert(entry.section('=', 0, 0), entry.section('=', 1));
         program.setProcessEnvironment(env);
         program.setWorkingDirectory(folder_);
-        program.start(QStringLiteral(ORVANE_PROGRAM_PATH), {});
+        if (launcher.isEmpty())
+            program.start(QStringLiteral(ORVANE_PROGRAM_PATH), {});
+        else
+            program.start(launcher, {QStringLiteral(ORVANE_PROGRAM_PATH)});
         ASSERT_TRUE(program.waitForStarted(5000));
     }
 
@@ -631,6 +635,22 @@ TEST_F(QtProgram, AHeldPortEndsItWithStatusOneBeforeAnyWindow)
         EXPECT_EQ(error.count(QLatin1Char('\n')), 1) << error.toStdString();
         EXPECT_FALSE(QFile::exists(folder_ + QStringLiteral("/LogFile")));
     }
+}
+
+// Both ports bound, but the kernel refuses the drop of the capabilities (a seccomp filter answers capset
+// with EPERM): it must not go on holding them.
+TEST_F(QtProgram, AFailedCapabilityDropEndsItWithStatusOneBeforeAnyWindow)
+{
+    QProcess program;
+    start(program, {QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:31999")},
+          QStringLiteral(ORVANE_REFUSE_CAPSET));
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_EQ(QString::fromLatin1(program.readAllStandardError()),
+              QStringLiteral("orvane: cannot give up its capabilities once the ports are bound: Operation not "
+                             "permitted; it ends rather than go on with them\n"));
+    EXPECT_FALSE(QFile::exists(folder_ + QStringLiteral("/LogFile")));
 }
 
 TEST_F(QtProgram, EndsWithinASecondUnderAFloodWithOnlyWholeDatagramsLogged)
