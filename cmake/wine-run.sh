@@ -4,6 +4,7 @@
 #
 #   wine-run.sh win32|win64 PROGRAM [ARGS...]   run PROGRAM (a file, or a Wine program such as wineboot)
 #   wine-run.sh --check win32|win64             exit 0 when such programs can run here, else 77 with a SKIP line
+#   wine-run.sh --report STATE                  the SKIP line again if the 32-bit runs of that state were skipped
 #
 # Wine 8 runs a 32-bit program only through its i386 loader, which a kernel without IA-32 emulation refuses
 # with "Exec format error". Whether it can is decided by running that loader once per build; the answer is kept
@@ -97,11 +98,18 @@ check_i386() {
         fi
         exec 9>&-
     fi
-    ANSWER=$(head -n1 "$cache")
+    kept_answer "$cache"
+}
+
+# Sets ANSWER from the cache file $1, the switch applied; empty when nothing was decided yet.
+kept_answer() {
+    ANSWER=$(head -n1 "$1" 2>/dev/null || true)
     if [ "$ANSWER" = yes ] && [ "${ORVANE_NO_32BIT:-}" = 1 ]; then
         ANSWER="no ORVANE_NO_32BIT=1 asks for a kernel without 32-bit support"
     fi
 }
+
+skip_line() { echo "SKIP: 32-bit Windows programs cannot run here: ${ANSWER#no }; the win64 build runs these tests"; }
 
 # Exits 77 with the one SKIP line when 32-bit programs cannot run here, 1 when Wine's i386 half is missing.
 require_i386() {
@@ -109,7 +117,7 @@ require_i386() {
     case $ANSWER in
         yes) ;;
         no\ *)
-            echo "SKIP: 32-bit Windows programs cannot run here: ${ANSWER#no }; the win64 build runs these tests"
+            skip_line
             exit 77
             ;;
         *)
@@ -151,6 +159,16 @@ case ${1:-} in
         shift 2
         mask_i386_files
         exec "$@"
+        ;;
+    --report)
+        # After a test run (CTest's post-test command): CTest shows no output of a skipped test.
+        [ $# -eq 2 ] || usage
+        STATE=$2
+        cache=$STATE/i386-check
+        ! masking || cache=$cache-masked
+        kept_answer "$cache"
+        case $ANSWER in no\ *) skip_line ;; esac
+        exit 0
         ;;
     --check)
         [ $# -eq 2 ] || usage

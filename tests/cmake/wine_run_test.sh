@@ -55,6 +55,17 @@ status=0
 ORVANE_WINE32_LOADER=$work/runs ORVANE_WINE_STATE=$work/switched "$launcher" --check win32 >/dev/null || status=$?
 [ "$status" -eq 0 ] || { echo "FAIL: the switched answer was kept: status $status"; failures=$((failures + 1)); }
 
+# After the tests, the reason is said again for a state whose 32-bit runs were skipped, and only then.
+for row in "refused:SKIP: 32-bit Windows programs cannot run here" "runs:" "none:"; do
+    loader=${row%%:*}
+    ORVANE_WINE32_LOADER=$work/$loader ORVANE_WINE_STATE=$work/report-$loader "$launcher" --check win32 >/dev/null 2>&1
+    out=$("$launcher" --report "$work/report-$loader")
+    if [[ "$out" != "${row#*:}"* ]] || { [ -z "${row#*:}" ] && [ -n "$out" ]; }; then
+        echo "FAIL: report after loader $loader: '$out'"
+        failures=$((failures + 1))
+    fi
+done
+
 # A 32-bit run where they cannot run never reaches Wine: 77 and the line, whatever the program.
 status=0
 out=$(ORVANE_WINE32_LOADER=$work/refused ORVANE_WINE_STATE=$work/run "$launcher" win32 "$work/absent.exe" 2>&1) ||
@@ -65,4 +76,4 @@ if [ "$status" -ne 77 ] || [[ "$out" != SKIP:* ]]; then
 fi
 
 [ "$failures" -eq 0 ] || exit 1
-echo "PASS: the 32-bit answer, its reasons, the switch and the kept answer"
+echo "PASS: the 32-bit answer, its reasons, the switch, the kept answer and the report after the tests"
