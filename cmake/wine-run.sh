@@ -27,7 +27,7 @@ wine64_loader=${ORVANE_WINE64_LOADER:-/usr/lib/wine/wine64}
 i386_files=("$wine32_loader" "$(dirname "$wine32_loader")/wineserver32")
 
 usage() {
-    echo "usage: wine-run.sh win32|win64 PROGRAM [ARGS...] | wine-run.sh --check win32|win64" >&2
+    echo "usage: wine-run.sh win32|win64 PROGRAM [ARGS...] | --check win32|win64 | --report STATE" >&2
     exit 2
 }
 
@@ -127,6 +127,11 @@ require_i386() {
     esac
 }
 
+# The 64-bit runs are never skipped: they are what runs everywhere.
+require_wine64() {
+    [ -x "$wine64_loader" ] || { echo "wine-run: no 64-bit Wine loader at $wine64_loader (install wine64)" >&2; exit 1; }
+}
+
 # Makes the 64-bit prefix in the state folder once; the tests of a build share it.
 ensure_prefix64() {
     local prefix=$STATE/prefix64
@@ -175,7 +180,7 @@ case ${1:-} in
         STATE=$(state_folder "")
         case $2 in
             win32) require_i386 ;;
-            win64) [ -x "$wine64_loader" ] || { echo "SKIP: no 64-bit Wine loader at $wine64_loader"; exit 77; } ;;
+            win64) require_wine64 ;;
             *) usage ;;
         esac
         exit 0
@@ -194,7 +199,7 @@ if [ "$arch" = win32 ]; then
     exec wine "$@"
 fi
 
-[ -x "$wine64_loader" ] || { echo "wine-run: no 64-bit Wine loader at $wine64_loader (install wine64)" >&2; exit 1; }
+require_wine64
 export WINEARCH=win64
 # Processes the program starts come from the same loader.
 export WINELOADER=$wine64_loader
