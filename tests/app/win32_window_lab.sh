@@ -76,7 +76,7 @@ echo "chaddr on the wire: ${first:56:12} (Wine's inetmib1 has no usable physical
 for shot in main_window about_window; do
     [ -s "$ARTIFACTS/$shot.bmp" ] || fail "no screenshot $shot.bmp"
 done
-pass "orvane.exe ($ARCH): first DISCOVER from port 67, offers of both servers, Refresh x2 and Enter on Refresh give 4 alike, Clear, About, status 0"
+pass "orvane.exe ($ARCH): first DISCOVER from port 67, offers of both servers, Refresh x3 gives 4 alike, Enter on Clear, Clear, About, status 0"
 
 # A held port ends the start-up with status 1 before any window.
 for port in 67 68; do
