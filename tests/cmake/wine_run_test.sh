@@ -5,6 +5,8 @@
 #   wine_run_test.sh PATH/TO/wine-run.sh
 set -uo pipefail
 launcher=${1:?usage: wine_run_test.sh wine-run.sh}
+# The rows set the switch themselves; the suite's own switch must not leak into them.
+unset ORVANE_NO_32BIT ORVANE_WINE_STATE
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
