@@ -51,7 +51,8 @@ void emit(ProbeSession& session, std::FILE* stream, const std::string& line)
 }
 
 // The probe's own text goes to stdout beside the blocks only when an option asked for more than the
-// window program's report; otherwise stdout stays that report, byte for byte, and the rest goes to stderr.
+// window program's report; otherwise stdout stays that report's lines (CRLF turned into LF), and the rest
+// goes to stderr.
 std::FILE* own_text_stream(const ProbeSession& session)
 {
     return session.options.extended_text ? stdout : stderr;

@@ -1,6 +1,8 @@
 // The probe's start-up: the window program's two endpoints, or one pair per interface.
 #include "cli/probe_startup.h"
 
+#include <cerrno>
+
 #include "cli/console_output.h"
 #include "host/interface_rows.h"
 #include "host/interfaces.h"
@@ -106,8 +108,8 @@ std::string open_interface_sockets(const ProbeOptions& options, SocketLibrarySta
         socket.hardware_address = options.mac_given ? options.mac : interface->hardware_address;
         sockets.push_back(socket);
     }
-    // Untrusted bytes are read from here on: nothing more needs a privilege.
-    drop_privileges();
+    // Untrusted bytes are read from here on: nothing more needs a privilege, and none may stay.
+    if (!drop_privileges()) return startup_failure_message({StartupStep::privileges, errno}, program_path);
     return {};
 }
 

@@ -19,8 +19,8 @@ UINT if_descr_ids[kColumnIdLength] = {1, 3, 6, 1, 2, 1, 2, 2, 1, 2};
 UINT if_type_ids[kColumnIdLength] = {1, 3, 6, 1, 2, 1, 2, 2, 1, 3};
 UINT if_phys_address_ids[kColumnIdLength] = {1, 3, 6, 1, 2, 1, 2, 2, 1, 6};
 UINT if_oper_status_ids[kColumnIdLength] = {1, 3, 6, 1, 2, 1, 2, 2, 1, 8};
-// Columns of ipAddrTable (1.3.6.1.2.1.4.20.1): ipAdEntAddr, ipAdEntIfIndex, ipAdEntNetMask.
-UINT ip_address_ids[kColumnIdLength] = {1, 3, 6, 1, 2, 1, 4, 20, 1, 1};
+// Columns of ipAddrTable (1.3.6.1.2.1.4.20.1), whose rows are named by the address: ipAdEntIfIndex,
+// ipAdEntNetMask.
 UINT ip_if_index_ids[kColumnIdLength] = {1, 3, 6, 1, 2, 1, 4, 20, 1, 2};
 UINT ip_net_mask_ids[kColumnIdLength] = {1, 3, 6, 1, 2, 1, 4, 20, 1, 3};
 
@@ -53,38 +53,52 @@ bool load_agent(Agent& agent)
     return true;
 }
 
-// Walks the columns of one table side by side with get-next queries; visit sees each row's values,
-// in column order. Ends when the first column runs past its table or a query fails.
-template <std::size_t Count, typename Visit>
-void walk_columns(const Agent& agent, UINT* (&columns)[Count], Visit visit)
+// Walks one column with get-next queries; visit sees each row's instance (the sub-identifiers behind the
+// column's own) and value. Ends when the answer leaves the column or a query fails. Columns are walked one
+// at a time, so a column the agent does not keep (Wine's has no ifPhysAddress) costs only its own values.
+template <typename Visit>
+void walk_column(const Agent& agent, UINT* column, Visit visit)
 {
-    SnmpVarBind bindings[Count] = {};
-    SnmpVarBindList list{bindings, Count};
-    AsnObjectIdentifier column_ids[Count];
-    for (std::size_t k = 0; k < Count; ++k) {
-        column_ids[k] = AsnObjectIdentifier{kColumnIdLength, columns[k]};
-        SnmpUtilOidCpy(&bindings[k].name, &column_ids[k]);
-    }
+    AsnObjectIdentifier column_id{kColumnIdLength, column};
+    SnmpVarBind binding{};
+    SnmpVarBindList list{&binding, 1};
+    SnmpUtilOidCpy(&binding.name, &column_id);
     for (int rows = 0; rows < kLongestWalk; ++rows) {
         AsnInteger32 error_status = 0;
         AsnInteger32 error_index = 0;
         if (!agent.query(ASN_RFC1157_GETNEXTREQUEST, &list, &error_status, &error_index)) break;
-        bool inside = true;
-        for (std::size_t k = 0; k < Count; ++k)
-            inside = inside && SnmpUtilOidNCmp(&bindings[k].name, &column_ids[k], kColumnIdLength) == 0;
-        if (!inside) break;
-        visit(bindings);
-        // The agent fills new values into the list on every answer; the old ones are ours to free. Only the
+        if (SnmpUtilOidNCmp(&binding.name, &column_id, kColumnIdLength) != 0) break;
+        if (binding.name.idLength <= kColumnIdLength) break;
+        visit(binding.name.ids + kColumnIdLength, binding.name.idLength - kColumnIdLength, binding.value);
+        // The agent fills a new value into the binding on every answer; the old one is ours to free. Only the
         // whole binding can be freed, so its name (where the next query goes on from) is kept aside first.
-        for (SnmpVarBind& binding : bindings) {
-            AsnObjectIdentifier name{};
-            SnmpUtilOidCpy(&name, &binding.name);
-            SnmpUtilVarBindFree(&binding);
-            binding = SnmpVarBind{};
-            binding.name = name;
-        }
+        AsnObjectIdentifier name{};
+        SnmpUtilOidCpy(&name, &binding.name);
+        SnmpUtilVarBindFree(&binding);
+        binding = SnmpVarBind{};
+        binding.name = name;
     }
-    for (SnmpVarBind& binding : bindings) SnmpUtilVarBindFree(&binding);
+    SnmpUtilVarBindFree(&binding);
+}
+
+// The interface a row of ifTable belongs to: its instance is the interface index.
+HostInterface* interface_of(std::vector<HostInterface>& interfaces, const UINT* instance, UINT length)
+{
+    if (length != 1) return nullptr;
+    for (HostInterface& interface : interfaces)
+        if (interface.index == static_cast<int>(instance[0])) return &interface;
+    return nullptr;
+}
+
+// An ipAddrTable row's instance is the address itself, four sub-identifiers.
+bool instance_address(const UINT* instance, UINT length, Ipv4Address& address)
+{
+    if (length != 4) return false;
+    for (std::size_t k = 0; k < 4; ++k) {
+        if (instance[k] > 255) return false;
+        address[k] = static_cast<std::uint8_t>(instance[k]);
+    }
+    return true;
 }
 
 std::string text_of(const AsnAny& value)
@@ -113,30 +127,53 @@ bool list_host_interfaces(std::vector<HostInterface>& interfaces)
     Agent agent;
     if (!load_agent(agent)) return false;
 
-    UINT* interface_columns[] = {if_index_ids, if_descr_ids, if_type_ids, if_phys_address_ids, if_oper_status_ids};
-    walk_columns(agent, interface_columns, [&interfaces](const SnmpVarBind* row) {
+    walk_column(agent, if_index_ids, [&interfaces](const UINT*, UINT, const AsnAny& value) {
         HostInterface interface;
-        interface.index = row[0].value.asnValue.number;
-        interface.name = text_of(row[1].value);
-        interface.ethernet = row[2].value.asnValue.number == kIfTypeEthernetCsmacd;
-        interface.loopback = row[2].value.asnValue.number == kIfTypeSoftwareLoopback;
-        const AsnOctetString& physical = row[3].value.asnValue.string;
-        if (row[3].value.asnType == ASN_OCTETSTRING && physical.stream != nullptr && physical.length == 6) {
-            interface.has_hardware_address = true;
-            for (std::size_t k = 0; k < 6; ++k) interface.hardware_address[k] = physical.stream[k];
-        }
-        interface.up = row[4].value.asnValue.number == kOperStatusUp;
+        interface.index = value.asnValue.number;
         interfaces.push_back(interface);
     });
-
-    UINT* address_columns[] = {ip_address_ids, ip_if_index_ids, ip_net_mask_ids};
-    walk_columns(agent, address_columns, [&interfaces](const SnmpVarBind* row) {
-        HostAddress held;
-        Ipv4Address mask{};
-        if (!address_of(row[0].value, held.address) || !address_of(row[2].value, mask)) return;
-        held.prefix_length = prefix_length_of(mask);
-        for (HostInterface& interface : interfaces)
-            if (interface.index == row[1].value.asnValue.number) interface.addresses.push_back(held);
+    walk_column(agent, if_descr_ids, [&interfaces](const UINT* instance, UINT length, const AsnAny& value) {
+        if (HostInterface* interface = interface_of(interfaces, instance, length)) interface->name = text_of(value);
     });
+    walk_column(agent, if_type_ids, [&interfaces](const UINT* instance, UINT length, const AsnAny& value) {
+        HostInterface* interface = interface_of(interfaces, instance, length);
+        if (interface == nullptr) return;
+        interface->ethernet = value.asnValue.number == kIfTypeEthernetCsmacd;
+        interface->loopback = value.asnValue.number == kIfTypeSoftwareLoopback;
+    });
+    walk_column(agent, if_phys_address_ids, [&interfaces](const UINT* instance, UINT length, const AsnAny& value) {
+        HostInterface* interface = interface_of(interfaces, instance, length);
+        const AsnOctetString& physical = value.asnValue.string;
+        if (interface == nullptr || value.asnType != ASN_OCTETSTRING || physical.stream == nullptr ||
+            physical.length != 6)
+            return;
+        interface->has_hardware_address = true;
+        for (std::size_t k = 0; k < 6; ++k) interface->hardware_address[k] = physical.stream[k];
+    });
+    walk_column(agent, if_oper_status_ids, [&interfaces](const UINT* instance, UINT length, const AsnAny& value) {
+        if (HostInterface* interface = interface_of(interfaces, instance, length))
+            interface->up = value.asnValue.number == kOperStatusUp;
+    });
+
+    // The address table: first which interface holds each address, then each address's mask.
+    struct Held {
+        Ipv4Address address;
+        int index;
+        int prefix_length;
+    };
+    std::vector<Held> held;
+    walk_column(agent, ip_if_index_ids, [&held](const UINT* instance, UINT length, const AsnAny& value) {
+        Ipv4Address address{};
+        if (instance_address(instance, length, address)) held.push_back({address, value.asnValue.number, 32});
+    });
+    walk_column(agent, ip_net_mask_ids, [&held](const UINT* instance, UINT length, const AsnAny& value) {
+        Ipv4Address address{}, mask{};
+        if (!instance_address(instance, length, address) || !address_of(value, mask)) return;
+        for (Held& entry : held)
+            if (entry.address == address) entry.prefix_length = prefix_length_of(mask);
+    });
+    for (const Held& entry : held)
+        for (HostInterface& interface : interfaces)
+            if (interface.index == entry.index) interface.addresses.push_back({entry.address, entry.prefix_length});
     return true;
 }

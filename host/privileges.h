@@ -3,7 +3,8 @@
 
 #include <string>
 
-// Drops every capability the process holds. True when none is left.
+// Drops every capability the process holds. True when none is left; false, with errno saying
+// why, when the system refused.
 bool drop_privileges();
 
 // How a user of this platform gets the right to bind ports below 1024, for program_path.

@@ -3,12 +3,16 @@
 
 #include <sys/capability.h>
 
+#include <cerrno>
+
 bool drop_privileges()
 {
     cap_t empty = cap_init();  // a set with every flag clear
     if (empty == nullptr) return false;
     const bool dropped = cap_set_proc(empty) == 0;
+    const int error = errno;
     cap_free(empty);
+    errno = error;
     return dropped;
 }
 

@@ -1,6 +1,9 @@
 // Start-up shared by every form of the program.
 #include "host/startup.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "common/dhcp_wire.h"
 #include "host/privileges.h"
 
@@ -12,7 +15,7 @@ StartupOutcome open_discovery_endpoints(SocketLibraryState& library, DiscoveryEn
     endpoints.reply = open_udp_endpoint(kDhcpClientPort);
     if (endpoints.reply == kNoEndpoint) return {StartupStep::reply_endpoint, last_network_error()};
     // Untrusted bytes are read from here on: nothing more needs a privilege.
-    drop_privileges();
+    if (!drop_privileges()) return {StartupStep::privileges, errno};
     return {};
 }
 
@@ -22,6 +25,9 @@ std::string startup_failure_message(const StartupOutcome& outcome, const char* p
     switch (outcome.failed_step) {
         case StartupStep::none: return {};
         case StartupStep::network: return "cannot start the socket library: " + reason;
+        case StartupStep::privileges:
+            return std::string("cannot give up its capabilities once the ports are bound: ") +
+                   std::strerror(outcome.error_code) + "; it ends rather than go on with them";
         case StartupStep::request_endpoint:
         case StartupStep::reply_endpoint: break;
     }

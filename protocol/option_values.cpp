@@ -24,7 +24,10 @@ std::vector<ClasslessRoute> classless_routes(const std::vector<std::uint8_t>& d)
         ClasslessRoute route;
         route.prefix_length = d[at];
         const std::size_t significant = (static_cast<std::size_t>(route.prefix_length) + 7) / 8;
-        for (std::size_t k = 0; k < significant; ++k) route.destination[k] = d[at + 1 + k];
+        // The route fits (checked before), so its width is within 32; the bound says so where GCC 12 at -O3
+        // can see it.
+        for (std::size_t k = 0; k < significant && k < route.destination.size(); ++k)
+            route.destination[k] = d[at + 1 + k];
         route.router = address_at(d, at + 1 + significant);
         routes.push_back(route);
         at += 1 + significant + 4;

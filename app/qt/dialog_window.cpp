@@ -59,8 +59,9 @@ QWidget* make_report_view(QWidget* window)
 QWidget* make_push_button(QWidget* window, const ControlRow& row, WindowTable table)
 {
     auto* button = new QPushButton(QString::fromLatin1(row.text), window);
-    // No button is the default one: Enter clicks nothing.
-    button->setAutoDefault(false);
+    // As in a Windows dialog: no button is the default one, but a button with the keyboard focus is the
+    // default while it has it, so Enter clicks it as Space does. Enter elsewhere clicks nothing.
+    button->setAutoDefault(true);
     button->setDefault(false);
     button->setFocusPolicy(row.tab_stop ? Qt::StrongFocus : Qt::ClickFocus);
     const int id = row.id;

@@ -6,6 +6,7 @@
 #include "app/window_actions.h"
 
 // The main window's handler: TRUE for initialisation and the three closing messages, FALSE otherwise.
+// To the end-of-session query it also sets the message result to TRUE: the session may end.
 INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // The About window's handler: TRUE for initialisation, FALSE otherwise (closing only hides it).

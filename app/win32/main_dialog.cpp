@@ -15,5 +15,9 @@ WindowMessage window_message_of(UINT message)
 INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM)
 {
     // The buttons are told apart by wparam alone, whatever the message: the table does that.
-    return main_window_message(window, window_message_of(message), wparam) ? TRUE : FALSE;
+    const bool handled = main_window_message(window, window_message_of(message), wparam);
+    // The dialog manager answers the end-of-session query with the message result, not with this
+    // return value: TRUE there lets the session end, as the program is closing anyway.
+    if (handled && message == WM_QUERYENDSESSION) SetWindowLongPtrA(window, DWLP_MSGRESULT, TRUE);
+    return handled ? TRUE : FALSE;
 }

@@ -86,4 +86,36 @@ TEST(DialogProcs, AboutWindowMessagesAndResults)
     }
 }
 
+// What the dialog manager itself answers the sender when a procedure runs in a real dialog. A
+// message-only dialog needs no display, so this runs under Wine without an X server.
+TEST(DialogProcs, TheDialogManagerLetsTheSessionEnd)
+{
+    struct Case {
+        const char* name;
+        DLGPROC procedure;
+        UINT message;
+        LRESULT answer;  // what SendMessage returns
+        Calls calls;
+    };
+    const Case cases[] = {
+        {"main window: the session may end", main_dialog_proc, WM_QUERYENDSESSION, TRUE, {"stop_network", "quit"}},
+        {"About window: the session may end", about_dialog_proc, WM_QUERYENDSESSION, TRUE, {"hide"}},
+        // Any other message's result stays 0, as it was.
+        {"main window: close", main_dialog_proc, WM_CLOSE, 0, {"stop_network", "quit"}},
+    };
+    // A classic template: no controls, no menu, the default class, no title and no font.
+    alignas(4) static const WORD kTemplate[16] = {LOWORD(WS_POPUP), HIWORD(WS_POPUP), 0, 0, 0, 0, 0, 100, 50};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset_fake_shell();
+        HWND dialog = CreateDialogIndirectParamA(
+            GetModuleHandleA(nullptr), reinterpret_cast<const DLGTEMPLATE*>(kTemplate), HWND_MESSAGE, c.procedure, 0);
+        ASSERT_NE(dialog, nullptr) << GetLastError();
+        shell_calls.clear();
+        EXPECT_EQ(SendMessageA(dialog, c.message, 0, 0), c.answer);
+        EXPECT_EQ(shell_calls, c.calls);
+        DestroyWindow(dialog);
+    }
+}
+
 }  // namespace

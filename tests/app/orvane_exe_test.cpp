@@ -1,5 +1,6 @@
-// Reads the built orvane.exe: a 32-bit GUI image importing only system libraries, carrying exactly the
-// seven resources in English (Australia), with both window templates as the layout tables say.
+// Reads the built orvane.exe: a 32-bit GUI image (its 64-bit twin in the win64 build) importing only system
+// libraries, carrying exactly the seven resources in English (Australia), with both window templates as the
+// layout tables say.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +20,11 @@ namespace {
 
 constexpr std::uint32_t kRtBitmap = 2, kRtIcon = 3, kRtDialog = 5, kRtGroupIcon = 14;
 constexpr std::uint32_t kEnglishAustralia = 0x0C09;
+#ifdef ORVANE_EXE_64BIT
+constexpr std::uint16_t kMachine = 0x8664, kOptionalMagic = 0x20B;  // x86-64, PE32+
+#else
+constexpr std::uint16_t kMachine = 0x14C, kOptionalMagic = 0x10B;  // i386, PE32: the program that ships
+#endif
 
 // Window styles, written out so the test does not lean on the headers the program was built with.
 constexpr std::uint32_t kWsPopup = 0x80000000, kWsChild = 0x40000000, kWsVisible = 0x10000000;
@@ -136,10 +142,10 @@ protected:
     PeImage image;
 };
 
-TEST_F(OrvaneExe, IsA32BitGuiImageThatImportsOnlySystemLibraries)
+TEST_F(OrvaneExe, IsAGuiImageForItsProcessorThatImportsOnlySystemLibraries)
 {
-    EXPECT_EQ(image.machine, 0x14C);  // i386
-    EXPECT_EQ(image.optional_magic, 0x10B);
+    EXPECT_EQ(image.machine, kMachine);
+    EXPECT_EQ(image.optional_magic, kOptionalMagic);
     EXPECT_EQ(image.subsystem, 2);  // Windows GUI
     std::set<std::string> imports;
     for (const std::string& name : image.imports) imports.insert(lower(name));
@@ -260,6 +266,67 @@ TEST(PeImageReader, RefusesBrokenImagesWithoutReadingPastThem)
     // A dialog template cut off inside its first control.
     const std::vector<std::uint8_t> cut{1, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
     EXPECT_FALSE(decode_dialog(cut));
+}
+
+// A headers-only image with one section holding one import descriptor that names "kernel32.dll", its data
+// directories written where an optional header of magic `written_as` keeps them.
+std::vector<std::uint8_t> tiny_image(std::uint16_t machine, std::uint16_t magic, std::uint16_t written_as)
+{
+    const std::size_t directories = written_as == 0x20B ? 112 : 96;
+    const std::size_t optional_size = directories + 16 * 8;
+    const std::size_t pe = 0x40, optional = pe + 24, section = optional + optional_size, raw = 0x200;
+    std::vector<std::uint8_t> b(raw + 0x100, 0);
+    auto put = [&b](std::size_t at, std::uint32_t value, int width) {
+        for (int i = 0; i < width; ++i)
+            b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    };
+    put(0, 0x5A4D, 2);
+    put(0x3C, pe, 4);
+    put(pe, 0x00004550, 4);
+    put(pe + 4, machine, 2);
+    put(pe + 6, 1, 2);  // one section
+    put(pe + 20, static_cast<std::uint32_t>(optional_size), 2);
+    put(optional, magic, 2);
+    put(optional + 68, 2, 2);  // GUI
+    put(optional + directories - 4, 16, 4);
+    put(optional + directories + 8, 0x1000, 4);  // imports: one descriptor and the closing one
+    put(optional + directories + 12, 40, 4);
+    put(section + 8, 0x100, 4);  // virtual size, address, raw size, raw offset
+    put(section + 12, 0x1000, 4);
+    put(section + 16, 0x100, 4);
+    put(section + 20, raw, 4);
+    put(raw + 12, 0x1040, 4);  // the descriptor's name
+    const std::string name = "kernel32.dll";
+    std::copy(name.begin(), name.end(), b.begin() + static_cast<std::ptrdiff_t>(raw + 0x40));
+    return b;
+}
+
+TEST(PeImageReader, FindsTheDataDirectoriesOfBothHeaderWidths)
+{
+    struct Row {
+        const char* name;
+        std::uint16_t machine, magic, written_as;
+        bool loads;
+        std::vector<std::string> imports;
+    };
+    const Row rows[] = {
+        {"PE32, i386", 0x14C, 0x10B, 0x10B, true, {"kernel32.dll"}},
+        {"PE32+, x86-64", 0x8664, 0x20B, 0x20B, true, {"kernel32.dll"}},
+        // Read at the other width, the directories miss the import table.
+        {"PE32 magic over PE32+ directories", 0x14C, 0x10B, 0x20B, true, {}},
+        {"PE32+ magic over PE32 directories", 0x8664, 0x20B, 0x10B, true, {}},
+        {"ROM image magic", 0x14C, 0x107, 0x10B, false, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const PeLoad load = load_pe_image(tiny_image(row.machine, row.magic, row.written_as));
+        ASSERT_EQ(load.image.has_value(), row.loads) << load.error;
+        if (!load.image) continue;
+        EXPECT_EQ(load.image->machine, row.machine);
+        EXPECT_EQ(load.image->optional_magic, row.magic);
+        EXPECT_EQ(load.image->subsystem, 2);
+        EXPECT_EQ(load.image->imports, row.imports);
+    }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// A small reader of 32-bit PE images for the tests: headers, imports, resources and dialog templates.
+// A small reader of PE images (32- and 64-bit) for the tests: headers, imports, resources and dialog templates.
 #include "pe_image.h"
 
 #include <cstddef>
@@ -204,14 +204,19 @@ PeLoad load_pe_image(const std::vector<std::uint8_t>& bytes)
     const std::size_t optional_size = c.u16(coff + 16);
     const std::size_t optional = coff + 20;
     image.optional_magic = c.u16(optional);
-    if (image.optional_magic != 0x10B) return {std::nullopt, "not a PE32 optional header"};
+    // PE32+ widens the image base and the four stack and heap sizes: its directories start 16 bytes later.
+    std::size_t directories = 96;
+    if (image.optional_magic == 0x20B)
+        directories = 112;
+    else if (image.optional_magic != 0x10B)
+        return {std::nullopt, "not a PE32 or PE32+ optional header"};
     image.subsystem = c.u16(optional + 68);
-    const std::uint32_t directory_count = c.u32(optional + 92);
+    const std::uint32_t directory_count = c.u32(optional + directories - 4);
     auto directory = [&](unsigned index, std::uint32_t& rva, std::uint32_t& size) {
         rva = size = 0;
-        if (index >= directory_count || 96 + 8 * (index + 1) > optional_size) return;
-        rva = c.u32(optional + 96 + 8 * index);
-        size = c.u32(optional + 100 + 8 * index);
+        if (index >= directory_count || directories + 8 * (index + 1) > optional_size) return;
+        rva = c.u32(optional + directories + 8 * index);
+        size = c.u32(optional + directories + 4 + 8 * index);
     };
     Layout layout;
     const std::size_t table = optional + optional_size;

@@ -1,4 +1,4 @@
-// A small reader of 32-bit PE images for the tests: headers, imports, resources and dialog templates.
+// A small reader of PE images (32- and 64-bit) for the tests: headers, imports, resources and dialog templates.
 // Portable: it reads the file's bytes and never trusts an offset it has not checked.
 #pragma once
 
@@ -31,7 +31,7 @@ struct PeImage {
     std::vector<PeResource> resources;
 };
 
-// Reads the image; an error text instead when the bytes are not a well-formed PE32 image.
+// Reads the image; an error text instead when the bytes are not a well-formed PE32 or PE32+ image.
 struct PeLoad {
     std::optional<PeImage> image;
     std::string error;

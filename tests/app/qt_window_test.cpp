@@ -147,27 +147,61 @@ TEST_F(QtWindow, ThreeRefreshClicksSendThreeMoreIdenticalRequests)
               0);
 }
 
-TEST_F(QtWindow, EnterClicksNoButtonAndSpaceClicksTheFocusedOne)
+// As the Windows dialog manager does: the focused button is the default one while it has the focus,
+// so Enter clicks it as Space does; with the focus anywhere else Enter clicks nothing.
+TEST_F(QtWindow, EnterClicksTheFocusedButtonAndNothingElse)
 {
+    struct Row {
+        const char* name;
+        int focus;  // a button, or IDC_LOG for the report view
+        Qt::Key key;
+        const char* sent;  // Packets Sent afterwards
+        bool cleared;
+    };
+    const Row rows[] = {
+        {"Return on Refresh", IDC_REFRESH, Qt::Key_Return, "2", false},
+        {"keypad Enter on Refresh", IDC_REFRESH, Qt::Key_Enter, "2", false},
+        {"Space on Refresh", IDC_REFRESH, Qt::Key_Space, "2", false},
+        {"Return on Clear", IDC_CLEAR, Qt::Key_Return, "1", true},
+        {"Return in the report view", IDC_LOG, Qt::Key_Return, "1", false},
+        {"keypad Enter in the report view", IDC_LOG, Qt::Key_Enter, "1", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(play({[&] {
+                            QWidget* window = main_window();
+                            window->activateWindow();
+                            ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+                            report_view()->setPlainText(QStringLiteral("kept\n"));
+                            QWidget* target = main_control(row.focus);
+                            target->setFocus();
+                            ASSERT_TRUE(wait_until([&] { return target->hasFocus(); }));
+                            for (const int id : {IDC_REFRESH, IDC_CLEAR, IDC_ABOUT})
+                                EXPECT_EQ(static_cast<QPushButton*>(main_control(id))->isDefault(), id == row.focus)
+                                    << id;
+                            // The key goes where the keyboard focus is, as a person's would.
+                            ASSERT_EQ(QApplication::focusWidget(), target);
+                            QTest::keyClick(QApplication::focusWidget(), row.key);
+                            EXPECT_EQ(main_text(IDC_SENT), QLatin1String(row.sent));
+                            EXPECT_EQ(main_text(IDC_LOG).isEmpty(), row.cleared);
+                            EXPECT_TRUE(about_windows().empty());
+                        },
+                        [] { close_main(); }}),
+                  0);
+        reopen_endpoints();
+    }
+    // Enter on About opens the About window.
     EXPECT_EQ(play({[] {
-                        QWidget* window = main_window();
-                        window->activateWindow();
-                        for (const int id : {IDC_REFRESH, IDC_CLEAR, IDC_ABOUT}) {
-                            EXPECT_FALSE(static_cast<QPushButton*>(main_control(id))->isDefault());
-                            EXPECT_FALSE(static_cast<QPushButton*>(main_control(id))->autoDefault());
-                        }
-                        QWidget* refresh = main_control(IDC_REFRESH);
-                        refresh->setFocus();
-                        QTest::keyClick(refresh, Qt::Key_Return);
-                        QTest::keyClick(refresh, Qt::Key_Enter);
-                        report_view()->setFocus();
-                        QTest::keyClick(report_view(), Qt::Key_Return);
-                        EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("1"));
-                        EXPECT_TRUE(about_windows().empty());
-                        QTest::keyClick(refresh, Qt::Key_Space);
-                        EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("2"));
+                        main_window()->activateWindow();
+                        ASSERT_TRUE(QTest::qWaitForWindowActive(main_window()));
+                        main_control(IDC_ABOUT)->setFocus();
+                        ASSERT_TRUE(wait_until([] { return QApplication::focusWidget() == main_control(IDC_ABOUT); }));
+                        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
                     },
-                    [] { close_main(); }}),
+                    [] {
+                        EXPECT_EQ(about_windows().size(), 1u);
+                        close_main();
+                    }}),
               0);
 }
 
@@ -502,7 +536,8 @@ protected:
         std::system((std::string("rm -rf ") + folder_bytes_).c_str());
     }
 
-    void start(QProcess& program, const QStringList& environment = {})
+    // Starts orvane, under launcher (a program that then runs it) when one is given.
+    void start(QProcess& program, const QStringList& environment = {}, const QString& launcher = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -512,7 +547,10 @@ protected:
         for (const QString& entry : environment) env.insert(entry.section('=', 0, 0), entry.section('=', 1));
         program.setProcessEnvironment(env);
         program.setWorkingDirectory(folder_);
-        program.start(QStringLiteral(ORVANE_PROGRAM_PATH), {});
+        if (launcher.isEmpty())
+            program.start(QStringLiteral(ORVANE_PROGRAM_PATH), {});
+        else
+            program.start(launcher, {QStringLiteral(ORVANE_PROGRAM_PATH)});
         ASSERT_TRUE(program.waitForStarted(5000));
     }
 
@@ -597,6 +635,22 @@ TEST_F(QtProgram, AHeldPortEndsItWithStatusOneBeforeAnyWindow)
         EXPECT_EQ(error.count(QLatin1Char('\n')), 1) << error.toStdString();
         EXPECT_FALSE(QFile::exists(folder_ + QStringLiteral("/LogFile")));
     }
+}
+
+// Both ports bound, but the kernel refuses the drop of the capabilities (a seccomp filter answers capset
+// with EPERM): it must not go on holding them.
+TEST_F(QtProgram, AFailedCapabilityDropEndsItWithStatusOneBeforeAnyWindow)
+{
+    QProcess program;
+    start(program, {QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:31999")},
+          QStringLiteral(ORVANE_REFUSE_CAPSET));
+    ASSERT_TRUE(program.waitForFinished(5000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_EQ(QString::fromLatin1(program.readAllStandardError()),
+              QStringLiteral("orvane: cannot give up its capabilities once the ports are bound: Operation not "
+                             "permitted; it ends rather than go on with them\n"));
+    EXPECT_FALSE(QFile::exists(folder_ + QStringLiteral("/LogFile")));
 }
 
 TEST_F(QtProgram, EndsWithinASecondUnderAFloodWithOnlyWholeDatagramsLogged)

@@ -3,15 +3,20 @@
 # by window_driver.exe: the first DISCOVER on the wire, both servers' offers in the view, Refresh,
 # Clear, About, shutdown with status 0; and status 1 with no window when port 67 or 68 is held.
 # Screenshots of both windows are kept in $ORVANE_ARTIFACTS.
+# ORVANE_WINDOWS_ARCH says which build's programs run: win32 (the default) or its 64-bit twin win64, from
+# ORVANE_WINDOWS_BIN; ORVANE_WINE_RUN is the Wine launcher, which says when 32-bit programs cannot run here.
 set -euo pipefail
 source "$ORVANE_LAB_STATE"
 source "$(dirname "$0")/../lab/lab_lib.sh"
 
-WIN32_BIN=${ORVANE_WIN32_BIN:?the win32 build\'s bin folder}
-if [ ! -f "$WIN32_BIN/orvane.exe" ] || [ ! -f "$WIN32_BIN/window_driver.exe" ]; then
-    echo "SKIP: no orvane.exe and window_driver.exe in $WIN32_BIN (build the win32 preset first)"
+ARCH=${ORVANE_WINDOWS_ARCH:-win32}
+WIN_BIN=${ORVANE_WINDOWS_BIN:-${ORVANE_WIN32_BIN:?the win32 build\'s bin folder}}
+WINE_RUN=${ORVANE_WINE_RUN:?the Wine launcher, cmake/wine-run.sh}
+if [ ! -f "$WIN_BIN/orvane.exe" ] || [ ! -f "$WIN_BIN/window_driver.exe" ]; then
+    echo "SKIP: no orvane.exe and window_driver.exe in $WIN_BIN (build the $ARCH preset first)"
     exit 77
 fi
+"$WINE_RUN" --check "$ARCH" || exit $?
 ARTIFACTS=${ORVANE_ARTIFACTS:-$WORK/artifacts}
 mkdir -p "$ARTIFACTS" "$WORK/run"
 rm -f "$ARTIFACTS"/*.bmp
@@ -42,11 +47,11 @@ on_client_wine() {
         DISPLAY="$DISPLAY" "$@"
 }
 
-on_client_wine wineboot -i >/dev/null 2>&1 || fail "the Wine prefix could not be made"
+on_client_wine "$WINE_RUN" "$ARCH" wineboot -i >/dev/null 2>&1 || fail "the Wine prefix could not be made"
 
 # The window run: five requests (the first, three Refresh clicks, one more with About open).
 start_capture client eth0 67 5 240
-on_client_wine wine "$WIN32_BIN/window_driver.exe" run "$WIN32_BIN/orvane.exe" "$WORK/run" "$ARTIFACTS" \
+on_client_wine "$WINE_RUN" "$ARCH" "$WIN_BIN/window_driver.exe" run "$WIN_BIN/orvane.exe" "$WORK/run" "$ARTIFACTS" \
     "$SERVER_IP" "$UPSTREAM_IP" "$RELAY_IP" | tr -d '\r' | tee "$WORK/driver.out" || true
 grep -q '^FAIL' "$WORK/driver.out" && fail "the window run failed (see above)"
 requests=$(sed -n 's/^requests //p' "$WORK/driver.out")
@@ -71,13 +76,13 @@ echo "chaddr on the wire: ${first:56:12} (Wine's inetmib1 has no usable physical
 for shot in main_window about_window; do
     [ -s "$ARTIFACTS/$shot.bmp" ] || fail "no screenshot $shot.bmp"
 done
-pass "orvane.exe: first DISCOVER from port 67, offers of both servers, Refresh x3 gives 4 alike, Clear, About, status 0"
+pass "orvane.exe ($ARCH): first DISCOVER from port 67, offers of both servers, Refresh x3 gives 4 alike, Enter on Clear, Clear, About, status 0"
 
 # A held port ends the start-up with status 1 before any window.
 for port in 67 68; do
-    on_client_wine wine "$WIN32_BIN/window_driver.exe" refused "$WIN32_BIN/orvane.exe" "$WORK/run" "$port" \
+    on_client_wine "$WINE_RUN" "$ARCH" "$WIN_BIN/window_driver.exe" refused "$WIN_BIN/orvane.exe" "$WORK/run" "$port" \
         | tr -d '\r' | tee "$WORK/refused.out" || true
     grep -q '^FAIL' "$WORK/refused.out" && fail "port $port held: see above"
     [ "$(grep -c '^ok' "$WORK/refused.out")" -eq 4 ] || fail "port $port held: the driver did not finish"
 done
-pass "port 67 or 68 held: status 1, no window"
+pass "orvane.exe ($ARCH), port 67 or 68 held: status 1, no window"

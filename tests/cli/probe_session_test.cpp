@@ -220,7 +220,11 @@ TEST_F(ProbeSessionLoopback, ALongDatagramIsReportedButNotLogged)
     ASSERT_EQ(lines.size(), 1u);
     const Json j = Json::parse(lines[0]);
     EXPECT_EQ(j["truncated"], true);
-    EXPECT_EQ(j["length"], 600) << "the datagram's own length";
+    if (interface_binding_supported()) {
+        EXPECT_EQ(j["length"], 600) << "the datagram's own length";
+    } else {
+        EXPECT_TRUE(j["length"].is_null()) << "Winsock does not tell a longer datagram's length";
+    }
     EXPECT_EQ(j["server_identifier"], "10.0.0.1");
     EXPECT_TRUE(read_file(log_).empty());
 }

@@ -1,27 +1,32 @@
 #!/usr/bin/env bash
 # orvane-probe.exe under Wine on the lab's client host: the window program's report, the verdict with
 # --expect/--quick, JSON Lines, and a clear refusal (status 1) of the options Winsock cannot honour.
+# ORVANE_WINDOWS_ARCH says which build's program runs: win32 (the default) or its 64-bit twin win64, from
+# ORVANE_WINDOWS_BIN; ORVANE_WINE_RUN is the Wine launcher, which says when 32-bit programs cannot run here.
 set -euo pipefail
 source "$ORVANE_LAB_STATE"
 source "$(dirname "$0")/probe_lib.sh"
 
-WIN32_BIN=${ORVANE_WIN32_BIN:?the win32 build\'s bin folder}
-if [ ! -f "$WIN32_BIN/orvane-probe.exe" ]; then
-    echo "SKIP: no orvane-probe.exe in $WIN32_BIN (build the win32 preset first)"
+ARCH=${ORVANE_WINDOWS_ARCH:-win32}
+WIN_BIN=${ORVANE_WINDOWS_BIN:-${ORVANE_WIN32_BIN:?the win32 build\'s bin folder}}
+WINE_RUN=${ORVANE_WINE_RUN:?the Wine launcher, cmake/wine-run.sh}
+if [ ! -f "$WIN_BIN/orvane-probe.exe" ]; then
+    echo "SKIP: no orvane-probe.exe in $WIN_BIN (build the $ARCH preset first)"
     exit 77
 fi
+"$WINE_RUN" --check "$ARCH" || exit $?
 # The prefix is new, so its wineserver (which owns the sockets) starts on the client host.
 WINEPREFIX=$WORK/prefix
 trap 'lab client -- env WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true; rm -rf "$WORK"' EXIT
 wine_probe() {  # wine_probe ARGS...: status in $STATUS, stdout (CR removed) in $WORK/out, stderr in $WORK/err
     STATUS=0
     lab client -- env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= \
-        sh -c 'cd "$1" && shift && exec wine "$@"' - "$RUN" "$WIN32_BIN/orvane-probe.exe" "$@" \
+        sh -c 'cd "$1" && shift && exec "$@"' - "$RUN" "$WINE_RUN" "$ARCH" "$WIN_BIN/orvane-probe.exe" "$@" \
         >"$WORK/raw" 2>"$WORK/err" || STATUS=$?
     tr -d '\r' <"$WORK/raw" >"$WORK/out"
 }
 lab client -- env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= \
-    wineboot -i >/dev/null 2>&1 || fail "the Wine prefix could not be made"
+    "$WINE_RUN" "$ARCH" wineboot -i >/dev/null 2>&1 || fail "the Wine prefix could not be made"
 
 wine_probe --wait 2
 expect_status 0 "default run"
@@ -46,4 +51,4 @@ for option in "--interface eth0" "--all-interfaces"; do
     grep -q 'orvane-probe: --interface and --all-interfaces need a socket tied to one interface, which this platform cannot make' \
         "$WORK/err" || fail "$option: $(cat "$WORK/err")"
 done
-pass "orvane-probe.exe under Wine: report, verdicts 0 and 2, JSON, --interface and --all-interfaces refused with 1"
+pass "orvane-probe.exe ($ARCH) under Wine: report, verdicts 0 and 2, JSON, --interface and --all-interfaces refused with 1"

@@ -30,4 +30,25 @@ TEST(ProbeCandidates, TakesEthernetInterfacesThatAreUpWithAnIpv4Address)
     EXPECT_EQ(find_host_interface(interfaces, "eth9"), nullptr);
 }
 
+// The platform's own listing (rtnetlink, or the MIB-II agent under Wine) read for real: every host has a
+// loopback interface holding 127.0.0.1/8, and the listing must find it with its address and mask.
+TEST(HostInterfaces, TheListingHoldsTheLoopbackInterfaceWithItsAddress)
+{
+    std::vector<HostInterface> interfaces;
+    ASSERT_TRUE(list_host_interfaces(interfaces));
+    bool found = false;
+    for (const HostInterface& interface : interfaces) {
+        for (const HostAddress& held : interface.addresses) {
+            if (held.address != Ipv4Address{127, 0, 0, 1}) continue;
+            found = true;
+            EXPECT_TRUE(interface.loopback) << interface.name;
+            EXPECT_FALSE(interface.ethernet) << interface.name;
+            EXPECT_EQ(held.prefix_length, 8) << interface.name;
+            EXPECT_FALSE(interface.name.empty());
+            EXPECT_GT(interface.index, 0);
+        }
+    }
+    EXPECT_TRUE(found) << interfaces.size() << " interfaces listed";
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -29,24 +30,26 @@ void pad4(Bytes& b)
     while (b.size() % 4) b.push_back(0);
 }
 
+// The header and the payload are placed into a buffer of their full size at once: GCC 12 at -O3
+// takes the growth of a 4- or 16-byte vector by insert for a write past its end.
 Bytes attribute(std::uint16_t type, const Bytes& payload)
 {
-    Bytes a(4);
-    put16(a, 0, static_cast<std::uint16_t>(4 + payload.size()));
+    Bytes a(4 + payload.size());
+    put16(a, 0, static_cast<std::uint16_t>(a.size()));
     put16(a, 2, type);
-    a.insert(a.end(), payload.begin(), payload.end());
+    std::copy(payload.begin(), payload.end(), a.begin() + 4);
     pad4(a);
     return a;
 }
 
 Bytes message(std::uint16_t type, std::uint16_t flags, const Bytes& body, std::uint32_t sequence = kSequence)
 {
-    Bytes m(16);
-    put32(m, 0, static_cast<std::uint32_t>(16 + body.size()));
+    Bytes m(16 + body.size());
+    put32(m, 0, static_cast<std::uint32_t>(m.size()));
     put16(m, 4, type);
     put16(m, 6, flags);
     put32(m, 8, sequence);
-    m.insert(m.end(), body.begin(), body.end());
+    std::copy(body.begin(), body.end(), m.begin() + 16);
     pad4(m);
     return m;
 }
