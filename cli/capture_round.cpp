@@ -5,6 +5,7 @@
 
 #include "cli/console_output.h"
 #include "common/wrapping_count.h"
+#include "host/vendor_registry_files.h"
 #include "net/reply_intake.h"
 #include "protocol/frame_builder.h"
 
@@ -83,6 +84,10 @@ void take_captured_replies(ProbeSession& session, std::size_t index)
         reply.captured = true;
         reply.vlan = frame_vlan_id(datagram.frame);
         reply.ethernet = datagram.frame.source_mac;
+        if (!session.vendors_loaded) {
+            session.vendors = load_vendor_registry();
+            session.vendors_loaded = true;
+        }
         reply.vendor = std::string(vendor_of(session.vendors, reply.ethernet));
         handle_reply(session, reply);
     }

@@ -7,7 +7,6 @@
 #include "cli/probe_session.h"
 #include "cli/probe_startup.h"
 #include "cli/verdict.h"
-#include "host/vendor_registry_files.h"
 
 namespace {
 
@@ -30,7 +29,6 @@ int run_probe(const ProbeOptions& options, const char* program_path, const std::
 
     ProbeSession session;
     begin_session(session, options, sockets, &stop_request);
-    if (options.capture) session.vendors = load_vendor_registry();
     // At least kMinRoundSeconds, also when the wait is shorter; the pacer holds every send to it as well.
     const auto interval = seconds(round_interval(options));
     // Requests go out on a fixed beat from the start, so a slow round does not push the next ones back.

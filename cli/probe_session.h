@@ -46,8 +46,10 @@ struct ProbeSession {
     ReplyBuffer reply_buffer{};
     ReplySummary reply_summary{};
     ReportText report_text{};
-    // --capture: who made each Ethernet address, from the IEEE registry files when they are installed.
+    // --capture: who made each Ethernet address, from the IEEE registry files when they are installed; read
+    // when the first captured reply needs it, while the first requests are on their way.
     VendorRegistry vendors;
+    bool vendors_loaded = false;
 };
 
 void begin_session(ProbeSession& session, const ProbeOptions& options, const std::vector<ProbeSocket>& sockets,
