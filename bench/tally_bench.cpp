@@ -15,7 +15,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const std::vector<Ipv4Address> kExpected{{192, 168, 77, 1}, {10, 77, 0, 2}};
+const std::vector<ExpectedServer> kExpected{{{192, 168, 77, 1}}, {{10, 77, 0, 2}}};
 
 ReplyRecord offer_from(const Ipv4Address& server)
 {

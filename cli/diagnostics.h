@@ -7,6 +7,7 @@
 
 #include "host/interfaces.h"
 #include "net/device_endpoints.h"
+#include "net/packet_capture.h"
 
 struct RouteFinding {
     std::string device;  // the interface the sockets were tied to; empty for every interface
@@ -15,6 +16,7 @@ struct RouteFinding {
 };
 
 struct NoReplyFacts {
+    bool captured = false;              // --capture: no port was bound; bound_on names the capturing interfaces
     std::vector<std::string> bound_on;  // the interfaces ports 67 and 68 are tied to; empty: all of them
     int requests_sent = 0;
     int requests_failed = 0;
@@ -38,6 +40,11 @@ struct IntakeRecord {
     bool log_on = false;          // a raw log was asked for
     int not_logged = 0;           // datagrams that did not reach it (unwritable, not a regular file, too long)
     long long kernel_drops = -1;  // dropped by the kernel for want of room, on every reply endpoint; -1: unknown
+    // --capture: the frames that did not become replies, by what was wrong with them, and requests to port 67
+    // from other clients and relays, which the link carries but answer nothing.
+    bool captured = false;
+    FrameCounts frames;
+    long long requests_seen = 0;
 };
 
 // Looks at the host: the broadcast's route through each device (an empty name: no device), the

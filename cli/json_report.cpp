@@ -108,7 +108,24 @@ Json flags_object(const ReplyFlags& flags)
                 {"several_servers_on_link", flags.several_servers_on_link},
                 {"offer_in_relay_network", relay_network},
                 {"not_dhcp", flags.not_dhcp},
-                {"over_limit", flags.over_limit}};
+                {"over_limit", flags.over_limit},
+                {"ethernet_changed", flags.ethernet_changed}};
+}
+
+// A VLAN as a number; null for the untagged LAN.
+Json vlan_value(std::uint16_t vlan)
+{
+    return vlan == kUntaggedLan ? Json(nullptr) : Json(vlan);
+}
+
+// Who sent a captured frame; null when the reply came through a socket, which does not tell.
+Json ethernet_object(bool captured, const HardwareAddress& ethernet, const std::string& vendor)
+{
+    if (!captured) return nullptr;
+    const bool local = (ethernet[0] & 0x02) != 0;
+    return Json{{"address", hardware_address_text(ethernet)},
+                {"vendor", local || vendor.empty() ? Json(nullptr) : field_text(vendor)},
+                {"locally_administered", local}};
 }
 
 Json message_type_value(const ReplyFields& fields)
@@ -131,8 +148,10 @@ Json servers_array(const Tally& tally, bool expectations)
         for (const ServerPath& path : server.paths)
             paths.push_back(Json{{"interface", path.interface.empty() ? Json(nullptr) : Json(path.interface)},
                                  {"relay", address_or_null(path.relay)},
-                                 {"source", address_text(path.source)}});
+                                 {"source", address_text(path.source)},
+                                 {"ethernet", ethernet_object(path.captured, path.ethernet, path.vendor)}});
         servers.push_back(Json{{"server", address_text(server.key)},
+                               {"vlan", vlan_value(server.vlan)},
                                {"by", server.identified ? "server_identifier" : "source_address"},
                                {"expected", expectations ? Json(server.unexpected_replies == 0) : Json(nullptr)},
                                {"replies", server.replies},
@@ -145,20 +164,56 @@ Json servers_array(const Tally& tally, bool expectations)
     return servers;
 }
 
-Json addresses_array(const std::vector<Ipv4Address>& addresses)
+Json expected_array(const std::vector<ExpectedServer>& servers, bool vlans)
 {
     Json list = Json::array();
-    for (const Ipv4Address& address : addresses) list.push_back(address_text(address));
+    for (const ExpectedServer& server : servers) list.push_back(expected_text(server, vlans));
     return list;
 }
 
 Json verdict_object(const Verdict& verdict, bool expectations)
 {
-    return Json{{"status", verdict.status},
+    Json unexpected = Json::array();
+    for (const LanAddress& server : verdict.unexpected)
+        unexpected.push_back(verdict.vlans ? lan_text(server.vlan) + "/" + address_text(server.address)
+                                           : address_text(server.address));
+    Json object{{"status", verdict.status},
                 {"text", verdict_text(verdict, expectations)},
-                {"unexpected", addresses_array(verdict.unexpected)},
-                {"silent", addresses_array(verdict.silent)},
+                {"unexpected", unexpected},
+                {"silent", expected_array(verdict.silent, verdict.vlans)},
                 {"over_limit", verdict.over_limit}};
+    if (verdict.vlans) {
+        Json silent_vlans = Json::array();
+        for (const std::uint16_t lan : verdict.silent_lans) silent_vlans.push_back(vlan_value(lan));
+        object["silent_vlans"] = silent_vlans;
+    }
+    return object;
+}
+
+// --vlan: each VLAN's own verdict, judged alone; null without --vlan.
+Json vlans_array(const Tally& tally, const std::vector<ExpectedServer>& expected,
+                 const std::vector<std::uint16_t>& lans)
+{
+    if (lans == std::vector<std::uint16_t>{kUntaggedLan}) return nullptr;
+    Json list = Json::array();
+    for (const std::uint16_t lan : lans) {
+        Verdict verdict = judge_tally(tally, expected, {lan});
+        verdict.vlans = true;
+        list.push_back(Json{{"vlan", vlan_value(lan)}, {"verdict", verdict_object(verdict, !expected.empty())}});
+    }
+    return list;
+}
+
+// --capture: the frames that were no reply, by outcome, and the requests of others; null without it.
+Json frames_object(const IntakeRecord& intake)
+{
+    if (!intake.captured) return nullptr;
+    Json frames = Json::object();
+    for (std::size_t k = 1; k < kFrameOutcomeCount; ++k)
+        frames[std::string(frame_outcome_name(static_cast<FrameOutcome>(k)))] = intake.frames.by_outcome[k];
+    frames["ip-options"] = intake.frames.ip_options;
+    frames["requests-seen"] = intake.requests_seen;
+    return frames;
 }
 
 Json diagnostics_object(const NoReplyFacts& facts)
@@ -183,7 +238,8 @@ Json diagnostics_object(const NoReplyFacts& facts)
     if (facts.port68_sockets >= 0) others = std::max(0, facts.port68_sockets - facts.port68_ours);
     Json bound_on = nullptr;
     if (!facts.bound_on.empty()) bound_on = facts.bound_on;
-    return Json{{"ports_bound", true},
+    return Json{{"ports_bound", !facts.captured},
+                {"captured", facts.captured},
                 {"ports_bound_on", bound_on},
                 {"requests_sent", facts.requests_sent},
                 {"requests_failed", facts.requests_failed},
@@ -201,7 +257,7 @@ std::string line_of(const Json& object)
 
 }  // namespace
 
-std::string reply_json(const ReplyRecord& reply, const ReplyFlags& flags, const std::vector<Ipv4Address>& expected)
+std::string reply_json(const ReplyRecord& reply, const ReplyFlags& flags, const std::vector<ExpectedServer>& expected)
 {
     const ReplyFields& fields = reply.fields;
     const bool expectations = !expected.empty();
@@ -211,6 +267,8 @@ std::string reply_json(const ReplyRecord& reply, const ReplyFlags& flags, const 
                 {"round", reply.round},
                 {"interface", reply.interface.empty() ? Json(nullptr) : Json(reply.interface)},
                 {"source", Json{{"address", address_text(reply.source.address)}, {"port", reply.source.port}}},
+                {"vlan", vlan_value(reply.vlan)},
+                {"ethernet", ethernet_object(reply.captured, reply.ethernet, reply.vendor)},
                 {"length", reply.datagram_length >= 0 ? Json(reply.datagram_length) : Json(nullptr)},
                 {"truncated", reply.truncated},
                 {"server_identifier",
@@ -226,7 +284,7 @@ std::string reply_json(const ReplyRecord& reply, const ReplyFlags& flags, const 
 }
 
 std::string round_json(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict,
-                       const std::vector<Ipv4Address>& expected)
+                       const std::vector<ExpectedServer>& expected, const std::vector<std::uint16_t>& lans)
 {
     const bool expectations = !expected.empty();
     Json object{{"type", "round"},
@@ -235,13 +293,15 @@ std::string round_json(int round, std::int64_t unix_ms, const Tally& tally, cons
                 {"replies", tally.replies},
                 {"not_dhcp", tally.not_dhcp},
                 {"servers", servers_array(tally, expectations)},
-                {"verdict", verdict_object(verdict, expectations)}};
+                {"verdict", verdict_object(verdict, expectations)},
+                {"vlans", vlans_array(tally, expected, lans)}};
     return line_of(object);
 }
 
 std::string summary_json(std::int64_t unix_ms, double elapsed, const SendRecord& sends, const IntakeRecord& intake,
                          int rounds, const Tally& tally, const Verdict& verdict,
-                         const std::vector<Ipv4Address>& expected, const NoReplyFacts* facts)
+                         const std::vector<ExpectedServer>& expected, const NoReplyFacts* facts,
+                         const std::vector<std::uint16_t>& lans)
 {
     const bool expectations = !expected.empty();
     Json object{{"type", "summary"},
@@ -254,9 +314,11 @@ std::string summary_json(std::int64_t unix_ms, double elapsed, const SendRecord&
                 {"not_dhcp", tally.not_dhcp},
                 {"replies_not_logged", intake.log_on ? Json(intake.not_logged) : Json(nullptr)},
                 {"kernel_drops", intake.kernel_drops >= 0 ? Json(intake.kernel_drops) : Json(nullptr)},
-                {"expected", addresses_array(expected)},
+                {"frames", frames_object(intake)},
+                {"expected", expected_array(expected, verdict.vlans)},
                 {"servers", servers_array(tally, expectations)},
                 {"verdict", verdict_object(verdict, expectations)},
+                {"vlans", vlans_array(tally, expected, lans)},
                 {"diagnostics", facts != nullptr ? diagnostics_object(*facts) : Json(nullptr)}};
     return line_of(object);
 }

@@ -10,12 +10,15 @@
 #include "cli/verdict.h"
 
 // Each function gives one line of JSON without its line end.
-std::string reply_json(const ReplyRecord& reply, const ReplyFlags& flags, const std::vector<Ipv4Address>& expected);
+std::string reply_json(const ReplyRecord& reply, const ReplyFlags& flags, const std::vector<ExpectedServer>& expected);
 
+// lans are the LANs judged: with --vlan's list, the objects carry one verdict per VLAN as well.
 std::string round_json(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict,
-                       const std::vector<Ipv4Address>& expected);
+                       const std::vector<ExpectedServer>& expected,
+                       const std::vector<std::uint16_t>& lans = {kUntaggedLan});
 
 // facts is null when something answered.
 std::string summary_json(std::int64_t unix_ms, double elapsed, const SendRecord& sends, const IntakeRecord& intake,
                          int rounds, const Tally& tally, const Verdict& verdict,
-                         const std::vector<Ipv4Address>& expected, const NoReplyFacts* facts);
+                         const std::vector<ExpectedServer>& expected, const NoReplyFacts* facts,
+                         const std::vector<std::uint16_t>& lans = {kUntaggedLan});

@@ -10,7 +10,9 @@
 #include <random>
 
 #include "cli/console_output.h"
+#include "cli/verdict.h"
 #include "common/version.h"
+#include "net/packet_capture.h"
 #include "protocol/reply_fields.h"
 
 namespace {
@@ -47,10 +49,16 @@ CLI::Validator seconds_in(double low, double high, double& target)
                           "");
 }
 
-std::string check_address(std::string& text)
+std::string check_expect_entry(std::string& text)
 {
-    Ipv4Address address;
-    return parse_ipv4(text, address) ? std::string() : "not an IPv4 address: " + text;
+    ExpectEntry entry;
+    return read_expect_entry(text, entry);
+}
+
+std::string check_vlan_list(std::string& text)
+{
+    std::vector<std::uint16_t> vlans;
+    return read_vlan_list(text, vlans);
 }
 
 std::string check_mac(std::string& text)
@@ -192,10 +200,21 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
     app.add_option("--mac", mac, "Client hardware address to send, or 'random' (locally administered)")
         ->type_name("MAC|random")
         ->check(CLI::Validator(check_mac, ""));
-    auto* expect = app.add_option("--expect", expected, "Authorised servers, by server identifier or source address")
-                       ->type_name("ADDRESS[,ADDRESS...]")
+    auto* expect = app.add_option("--expect", expected,
+                                  "Authorised servers, by server identifier or source address, or (--capture) by "
+                                  "Ethernet source; VLAN/ADDRESS names one for that VLAN alone")
+                       ->type_name("[VLAN/]ADDRESS[,...]")
                        ->delimiter(',')
-                       ->check(CLI::Validator(check_address, ""));
+                       ->check(CLI::Validator(check_expect_entry, ""));
+    auto* capture = app.add_flag("--capture", options.capture,
+                                 "Send and receive through a packet socket (Linux, needs cap_net_raw): no UDP port "
+                                 "bound, beside a DHCP client; replies carry their Ethernet source");
+    std::string vlan_text;
+    auto* vlan = app.add_option("--vlan", vlan_text,
+                                "With --capture, one 802.1Q-tagged DISCOVER per VLAN in each round and a verdict "
+                                "per VLAN: 10,20,100-120 (1 to 4094; 'untagged' adds the untagged LAN)")
+                     ->type_name("LIST")
+                     ->check(CLI::Validator(check_vlan_list, ""));
     auto* quick = app.add_flag("--quick", options.quick, "End as soon as every expected server has answered");
     app.add_option("--format", format, "Report as text blocks or as JSON Lines")
         ->type_name("text|json")
@@ -207,6 +226,7 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
     monitor->excludes(count);
     interface->excludes(all);
     quick->needs(expect);
+    vlan->needs(capture);
     quick->excludes(monitor);
     log->excludes(no_log);
 
@@ -214,15 +234,23 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
         app.parse(argc, argv);
         options.interval_given = interval->count() > 0;
         check_together(options);
+        if ((options.capture || vlan->count() > 0) && !packet_capture_supported())
+            throw CLI::ValidationError(std::string(options.capture ? "--capture" : "--vlan") +
+                                       ": this system offers no packet socket, which --capture and --vlan need");
+        options.vlans_given = vlan->count() > 0;
+        if (options.vlans_given) read_vlan_list(vlan_text, options.lans);
+        std::vector<ExpectEntry> entries;
+        for (const std::string& text : expected) {
+            entries.emplace_back();
+            read_expect_entry(text, entries.back());
+        }
+        const std::string refused =
+            resolve_expectations(entries, options.lans, options.vlans_given, options.capture, options.expected);
+        if (!refused.empty()) throw CLI::ValidationError(refused);
     } catch (const CLI::ParseError& error) {
         // CLI11 prints the help or the complaint (through failure_text). A refused command line is a
-        // failure to start (1), so that it cannot be taken for a verdict (2 or 3).
-        return app.exit(error) == 0 ? 0 : 1;
-    }
-    for (const std::string& text : expected) {
-        Ipv4Address address;
-        parse_ipv4(text, address);
-        options.expected.push_back(address);
+        // failure to start, so that it cannot be taken for a verdict.
+        return app.exit(error) == 0 ? 0 : kExitRefusedCommandLine;
     }
     if (mac == "random") {
         options.mac_given = true;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/lan_expectations.h"
 #include "common/dhcp_wire.h"
 #include "common/ethernet.h"
 #include "common/ipv4.h"
@@ -30,8 +31,14 @@ struct ProbeOptions {
     bool mac_given = false;
     bool mac_random = false;
     HardwareAddress mac{};
-    std::vector<Ipv4Address> expected;
+    // --expect, one entry per server and LAN: an entry without a VLAN stands for each LAN probed.
+    std::vector<ExpectedServer> expected;
     bool quick = false;
+    // --capture: a packet socket per interface instead of UDP ports 67 and 68.
+    bool capture = false;
+    // The LANs probed: --vlan's list, each by an 802.1Q-tagged DISCOVER, or the link itself untagged.
+    bool vlans_given = false;
+    std::vector<std::uint16_t> lans{kUntaggedLan};
     OutputFormat format = OutputFormat::text;
     std::string log_path = "LogFile";
     bool no_log = false;
@@ -53,8 +60,8 @@ std::string read_seconds(const std::string& text, double low, double high, doubl
 std::string read_whole_number(const std::string& text, int low, int high, int& number);
 
 // Reads the command line into options. Returns -1 to go on, or the exit status to end with at once:
-// 0 after --help or --version, 1 for a command line that is refused (with the reason on stderr, control
-// characters escaped).
+// 0 after --help or --version, kExitRefusedCommandLine for a command line that is refused (with the reason on
+// stderr, control characters escaped), also for --capture and --vlan where the platform cannot capture.
 int parse_probe_options(int argc, char** argv, ProbeOptions& options);
 
 // Makes random bytes into a locally administered unicast Ethernet address (bit 1 of the first byte

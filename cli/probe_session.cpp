@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/capture_round.h"
 #include "cli/console_output.h"
 #include "cli/json_report.h"
 #include "cli/reply_flags.h"
@@ -121,6 +122,8 @@ void note_log_outcome(ProbeSession& session)
     session.log_failing = true;
 }
 
+}  // namespace
+
 void note_kernel_drops(ProbeSession& session, std::size_t index, long long drops)
 {
     if (drops < 0 || index >= session.drops.size()) return;
@@ -129,8 +132,6 @@ void note_kernel_drops(ProbeSession& session, std::size_t index, long long drops
     for (const long long count : session.drops) total += std::max(count, 0LL);
     session.intake.kernel_drops = total;
 }
-
-}  // namespace
 
 bool stop_requested(const ProbeSession& session)
 {
@@ -156,6 +157,7 @@ void begin_session(ProbeSession& session, const ProbeOptions& options, const std
     for (const ProbeSocket& socket : sockets) session.drops.push_back(socket.reports_drops ? 0 : -1);
     if (std::any_of(sockets.begin(), sockets.end(), [](const ProbeSocket& s) { return s.reports_drops; }))
         session.intake.kernel_drops = 0;
+    session.intake.captured = options.capture;
 }
 
 void start_round(ProbeSession& session)
@@ -168,11 +170,18 @@ bool send_round(ProbeSession& session)
 {
     PacerClock::time_point ready = PacerClock::time_point::min();
     for (const ProbeSocket& socket : session.sockets)
-        ready = std::max(ready, next_send_allowed(session.pacer, socket.device));
+        for (const std::uint16_t lan :
+             socket.captured ? session.options.lans : std::vector<std::uint16_t>{kUntaggedLan})
+            ready = std::max(ready, next_send_allowed(session.pacer, pacer_key(socket.device, lan)));
     if (PacerClock::now() < ready) listen_until(session, ready, false);
     if (run_cut_short(session)) return false;
     start_round(session);
     for (const ProbeSocket& socket : session.sockets) {
+        if (socket.captured) {
+            send_captured_requests(session, socket);
+            if (run_cut_short(session)) break;
+            continue;
+        }
         // Whatever the caller's schedule, no interface gets two DISCOVERs closer than the pacer allows.
         const PacerClock::time_point allowed = next_send_allowed(session.pacer, socket.device);
         if (PacerClock::now() < allowed) listen_until(session, allowed, false);
@@ -221,6 +230,10 @@ bool listen_until(ProbeSession& session, std::chrono::steady_clock::time_point d
 void take_datagram(ProbeSession& session, std::size_t index)
 {
     const ProbeSocket& socket = session.sockets[index];
+    if (socket.captured) {
+        take_captured_replies(session, index);
+        return;
+    }
     Arrival arrived;
     int length = take_reply(socket.reply, session.log, session.reply_buffer, session.reply_summary, &arrived);
     // As the window program does: a datagram cut short is not logged, yet reported from what the buffer
@@ -230,23 +243,28 @@ void take_datagram(ProbeSession& session, std::size_t index)
         print_line(stderr, "orvane-probe: a receive failed: " + network_error_text(last_network_error()));
         return;
     }
-    session.received_count = next_count(session.received_count);
-    note_log_outcome(session);
     note_kernel_drops(session, index, arrived.kernel_drops);
 
     ReplyRecord reply;
-    reply.unix_ms = unix_ms_now();
-    reply.elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - session.started).count();
-    reply.round = session.round;
     reply.interface = socket.device.empty() ? std::string(arrived.interface_name) : socket.device;
     reply.source = arrived.source;
     reply.length = static_cast<std::size_t>(length);
     reply.truncated = arrived.truncated;
     reply.datagram_length = arrived.datagram_length;
+    handle_reply(session, reply);
+}
+
+void handle_reply(ProbeSession& session, ReplyRecord& reply)
+{
+    session.received_count = next_count(session.received_count);
+    note_log_outcome(session);
+    reply.unix_ms = unix_ms_now();
+    reply.elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - session.started).count();
+    reply.round = session.round;
     reply.fields = decode_reply_fields(session.reply_buffer.data(), reply.length);
     reply.answers = answers_request(reply.fields, kTransactionId);
 
-    const std::vector<Ipv4Address>& expected = session.options.expected;
+    const std::vector<ExpectedServer>& expected = session.options.expected;
     tally_reply(session.run, reply, expected);
     tally_reply(session.this_round, reply, expected);
     const ReplyFlags flags = judge_reply(reply, session.run, expected);
@@ -260,40 +278,49 @@ void report_round(ProbeSession& session)
 {
     if (session.round == session.reported_round) return;
     session.reported_round = session.round;
-    const std::vector<Ipv4Address>& expected = session.options.expected;
-    const Verdict verdict = judge_tally(session.this_round, expected);
+    const std::vector<ExpectedServer>& expected = session.options.expected;
+    const std::vector<std::uint16_t>& lans = session.options.lans;
+    const Verdict verdict = judge_tally(session.this_round, expected, lans);
     if (is_json(session)) {
-        emit(session, stdout, round_json(session.round, unix_ms_now(), session.this_round, verdict, expected));
+        emit(session, stdout, round_json(session.round, unix_ms_now(), session.this_round, verdict, expected, lans));
         return;
     }
     std::FILE* stream = own_text_stream(session);
     emit(session, stream, round_line(session.round, unix_ms_now(), session.this_round, verdict, !expected.empty()));
     for (const std::string& line : summary_lines(session.this_round, verdict, !expected.empty()))
         emit(session, stream, " " + line);
+    if (session.options.vlans_given)
+        for (const std::string& line : lan_verdict_lines(session.this_round, expected, lans))
+            emit(session, stream, " " + line);
 }
 
 int finish_session(ProbeSession& session)
 {
-    const std::vector<Ipv4Address>& expected = session.options.expected;
-    const Verdict verdict = judge_tally(session.run, expected);
+    const std::vector<ExpectedServer>& expected = session.options.expected;
+    const std::vector<std::uint16_t>& lans = session.options.lans;
+    const Verdict verdict = judge_tally(session.run, expected, lans);
     NoReplyFacts facts;
     const bool silent_run = verdict.nothing_answered;
     if (silent_run) {
         std::vector<std::string> devices;
         for (const ProbeSocket& socket : session.sockets) devices.push_back(socket.device);
         facts = gather_no_reply_facts(devices, session.sends);
+        facts.captured = session.options.capture;
+        if (facts.captured) facts.port68_ours = 0;  // a capture holds no port
     }
     if (is_json(session)) {
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - session.started).count();
         emit(session, stdout,
              summary_json(unix_ms_now(), elapsed, session.sends, session.intake, session.round, session.run, verdict,
-                          expected, silent_run ? &facts : nullptr));
+                          expected, silent_run ? &facts : nullptr, lans));
     } else {
         std::FILE* stream = own_text_stream(session);
         for (const std::string& line : summary_lines(session.run, verdict, !expected.empty()))
             emit(session, stream, line);
         for (const std::string& line : intake_lines(session.run, session.intake)) emit(session, stream, line);
+        if (session.options.vlans_given)
+            for (const std::string& line : lan_verdict_lines(session.run, expected, lans)) emit(session, stream, line);
         emit(session, stream, verdict_line(verdict, !expected.empty()));
         if (silent_run)
             for (const std::string& line : no_reply_lines(facts)) emit(session, stream, line);

@@ -17,6 +17,7 @@
 #include "protocol/discovery_request.h"
 #include "protocol/reply_walk.h"
 #include "protocol/report_lines.h"
+#include "protocol/vendor_registry.h"
 
 // Everything one run of the probe holds, passed along as a parameter.
 struct ProbeSession {
@@ -45,6 +46,10 @@ struct ProbeSession {
     ReplyBuffer reply_buffer{};
     ReplySummary reply_summary{};
     ReportText report_text{};
+    // --capture: who made each Ethernet address, from the IEEE registry files when they are installed; read
+    // when the first captured reply needs it, while the first requests are on their way.
+    VendorRegistry vendors;
+    bool vendors_loaded = false;
 };
 
 void begin_session(ProbeSession& session, const ProbeOptions& options, const std::vector<ProbeSocket>& sockets,
@@ -69,8 +74,16 @@ bool run_cut_short(const ProbeSession& session);
 // true as soon as every expected server has answered in this round.
 bool listen_until(ProbeSession& session, std::chrono::steady_clock::time_point deadline, bool quick);
 
-// One datagram off the reply endpoint of sockets[index]: the raw log, the report, the tally.
+// One datagram off the reply endpoint of sockets[index]: the raw log, the report, the tally. A packet socket's
+// ring gives every reply it holds.
 void take_datagram(ProbeSession& session, std::size_t index);
+
+// The kernel's drop count on sockets[index] so far; -1 says none came. The session keeps the sum over all.
+void note_kernel_drops(ProbeSession& session, std::size_t index, long long drops);
+
+// A reply whose bytes are in the session's reply buffer and summary, whichever way it came: the record's
+// times, round, fields and expectations filled in, then the tally, the flags and its report.
+void handle_reply(ProbeSession& session, ReplyRecord& reply);
 
 // --monitor: the round's line and its servers (text) or its round object (JSON), once per round.
 void report_round(ProbeSession& session);

@@ -72,6 +72,49 @@ std::string open_default_sockets(const ProbeOptions& options, SocketLibraryState
     return {};
 }
 
+const char* capture_step_text(CaptureStep step)
+{
+    switch (step) {
+        case CaptureStep::socket: return "cannot open a packet socket";
+        case CaptureStep::filter: return "cannot attach the capture filter";
+        case CaptureStep::ring: return "cannot set up the receive ring";
+        case CaptureStep::map: return "cannot map the receive ring";
+        case CaptureStep::bind: return "cannot bind the packet socket";
+        case CaptureStep::promiscuous: return "cannot take frames for another address (promiscuous)";
+        default: return "cannot capture";
+    }
+}
+
+// A packet socket on the interface; promiscuous when the requests carry another address than the interface's
+// own, so that a server's unicast to it is caught too.
+std::string open_capture_socket(const ProbeOptions& options, const HostInterface& interface,
+                                std::vector<ProbeSocket>& sockets, const char* program_path)
+{
+    ProbeSocket socket;
+    socket.device = interface.name;
+    socket.captured = true;
+    socket.hardware_address = options.mac_given ? options.mac : interface.hardware_address;
+    socket.frame_source = socket.hardware_address;
+    CaptureSettings settings;
+    settings.interface_index = interface.index;
+    settings.promiscuous = options.mac_given && options.mac != interface.hardware_address;
+    const CaptureOpening opened = open_packet_capture(socket.capture, settings);
+    if (opened.failed_step != CaptureStep::none) {
+        std::string message = std::string(capture_step_text(opened.failed_step)) + " on interface " +
+                              terminal_text(interface.name) + ": " + network_error_text(opened.error_code);
+        if (is_permission_error(opened.error_code))
+            message += std::string(
+                           "; --capture needs cap_net_raw: run it as root, or grant the right once with: "
+                           "sudo setcap cap_net_bind_service,cap_net_raw=+ep ") +
+                       program_path;
+        return message;
+    }
+    socket.reply = socket.capture.socket;
+    socket.reports_drops = true;
+    sockets.push_back(socket);
+    return {};
+}
+
 std::string open_interface_sockets(const ProbeOptions& options, SocketLibraryState& library,
                                    std::vector<ProbeSocket>& sockets, const char* program_path)
 {
@@ -83,7 +126,7 @@ std::string open_interface_sockets(const ProbeOptions& options, SocketLibrarySta
     std::vector<HostInterface> interfaces;
     if (!list_host_interfaces(interfaces)) return "cannot list the host's interfaces";
     std::vector<const HostInterface*> chosen;
-    if (options.all_interfaces) {
+    if (options.all_interfaces || options.interface.empty()) {
         chosen = probe_candidates(interfaces);
         if (chosen.empty()) return "no Ethernet interface is up with an IPv4 address";
     } else {
@@ -95,6 +138,12 @@ std::string open_interface_sockets(const ProbeOptions& options, SocketLibrarySta
         chosen.push_back(named);
     }
     for (const HostInterface* interface : chosen) {
+        if (options.capture) {
+            if (const std::string failed = open_capture_socket(options, *interface, sockets, program_path);
+                !failed.empty())
+                return failed;
+            continue;
+        }
         ProbeSocket socket;
         socket.device = interface->name;
         const DeviceEndpoint request = open_device_endpoint(kDhcpServerPort, interface->name.c_str());
@@ -119,7 +168,7 @@ std::string open_probe_sockets(const ProbeOptions& options, SocketLibraryState& 
                                std::vector<ProbeSocket>& sockets, const char* program_path)
 {
     sockets.clear();
-    if (options.all_interfaces || !options.interface.empty())
+    if (options.all_interfaces || !options.interface.empty() || options.capture)
         return open_interface_sockets(options, library, sockets, program_path);
     return open_default_sockets(options, library, sockets, program_path);
 }

@@ -10,18 +10,24 @@
 #include "common/ethernet.h"
 #include "common/ipv4.h"
 #include "net/network.h"
+#include "net/packet_capture.h"
 
 // One request endpoint (port 67) and one reply endpoint (port 68), tied to device unless it is empty,
-// and the client hardware address the requests through them carry.
+// and the client hardware address the requests through them carry. With --capture, a packet socket on device
+// instead, which reply names for the waits; no UDP endpoint then.
 struct ProbeSocket {
     Endpoint request = kNoEndpoint;
     Endpoint reply = kNoEndpoint;
     std::string device;
     HardwareAddress hardware_address{};
     bool reports_drops = false;  // the reply endpoint tells the kernel's drops (report_kernel_drops)
+    bool captured = false;
+    PacketCapture capture;           // its ring's place is state: one copy of a socket reads it, the session's
+    HardwareAddress frame_source{};  // the frames' Ethernet source: --mac, or the interface's own address
 };
 
 // Opens what the options ask for into sockets. Returns an empty string on success, else the one
-// line that says what failed and why (the caller ends with status 1).
+// line that says what failed and why (the caller ends with status 1). --capture without --interface takes the
+// interfaces --all-interfaces would.
 std::string open_probe_sockets(const ProbeOptions& options, SocketLibraryState& library,
                                std::vector<ProbeSocket>& sockets, const char* program_path);

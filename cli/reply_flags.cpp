@@ -1,6 +1,8 @@
 // The probe's flags on a reply: what a plain report of the offer would not show.
 #include "cli/reply_flags.h"
 
+#include <algorithm>
+
 #include "host/interfaces.h"
 
 namespace {
@@ -17,9 +19,20 @@ RelayNetwork judge_relay_network(const ReplyRecord& reply)
                                                                               : RelayNetwork::outside;
 }
 
+// A server answering the same way from two Ethernet addresses is one address spoofed, or a fail-over.
+bool judge_ethernet_changed(const ReplyRecord& reply, const ServerRecord* server)
+{
+    if (server == nullptr || !reply.captured || !reply.fields.has_server_identifier) return false;
+    const Ipv4Address relay = is_relayed(reply) ? reply.fields.relay_address : Ipv4Address{};
+    return std::any_of(server->paths.begin(), server->paths.end(), [&reply, &relay](const ServerPath& path) {
+        return path.captured && path.interface == reply.interface && path.relay == relay &&
+               path.ethernet != reply.ethernet;
+    });
+}
+
 }  // namespace
 
-ReplyFlags judge_reply(const ReplyRecord& reply, const Tally& tally, const std::vector<Ipv4Address>& expected)
+ReplyFlags judge_reply(const ReplyRecord& reply, const Tally& tally, const std::vector<ExpectedServer>& expected)
 {
     ReplyFlags flags;
     const ReplyFields& fields = reply.fields;
@@ -29,13 +42,14 @@ ReplyFlags judge_reply(const ReplyRecord& reply, const Tally& tally, const std::
     // A relayed reply comes from the relay by design; only a direct one should come from the server itself.
     flags.identifier_differs_from_source =
         fields.has_server_identifier && !is_relayed(reply) && fields.server_identifier != reply.source.address;
-    const ServerRecord* server = find_server(tally, server_key(reply));
+    const ServerRecord* server = find_server(tally, server_key(reply), reply.vlan);
     flags.several_paths = server != nullptr && distinct_routes(*server) > 1;
-    const LinkOffers* link = find_link(tally, reply.interface);
+    const LinkOffers* link = find_link(tally, reply.interface, reply.vlan);
     flags.several_servers_on_link = is_offer(reply) && link != nullptr && link->servers.size() > 1;
     flags.relay_network = judge_relay_network(reply);
     flags.not_dhcp = !reply.answers;
     flags.over_limit = reply.answers && server == nullptr;
+    flags.ethernet_changed = judge_ethernet_changed(reply, server);
     return flags;
 }
 
@@ -52,5 +66,6 @@ std::vector<std::string> flag_words(const ReplyFlags& flags)
     if (flags.relay_network == RelayNetwork::outside) words.push_back("offer-outside-relay-network");
     if (flags.not_dhcp) words.push_back("not-dhcp");
     if (flags.over_limit) words.push_back("over-limit");
+    if (flags.ethernet_changed) words.push_back("ethernet-changed");
     return words;
 }

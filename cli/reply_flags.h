@@ -23,10 +23,12 @@ struct ReplyFlags {
     RelayNetwork relay_network = RelayNetwork::not_relayed;
     bool not_dhcp = false;    // answers no request of this probe: no BOOTREPLY, cookie or transaction id
     bool over_limit = false;  // an answer from a server beyond the tally's limit, not tallied
+    // Captured: its server identifier came the same way (interface, relay) from another Ethernet source before.
+    bool ethernet_changed = false;
 };
 
 // Judges a reply against the tally that already holds it. Pure.
-ReplyFlags judge_reply(const ReplyRecord& reply, const Tally& tally, const std::vector<Ipv4Address>& expected);
+ReplyFlags judge_reply(const ReplyRecord& reply, const Tally& tally, const std::vector<ExpectedServer>& expected);
 
 // The flags as words for the text report, in a fixed order; empty when nothing is flagged.
 std::vector<std::string> flag_words(const ReplyFlags& flags);

@@ -8,11 +8,12 @@ namespace {
 // The server's record, made when the tally has room for it; null past kMaxServers.
 ServerRecord* record_for(Tally& tally, const ReplyRecord& reply)
 {
-    const Ipv4Address key = server_key(reply);
+    const LanAddress key{reply.vlan, server_key(reply)};
     if (const auto found = tally.indexes.find(key); found != tally.indexes.end()) return &tally.servers[found->second];
     if (tally.servers.size() >= kMaxServers) return nullptr;
     ServerRecord server;
-    server.key = key;
+    server.key = key.address;
+    server.vlan = reply.vlan;
     server.identified = reply.fields.has_server_identifier;
     server.first_unix_ms = reply.unix_ms;
     server.first_elapsed = reply.elapsed;
@@ -27,18 +28,23 @@ void add_path(ServerRecord& server, const ReplyRecord& reply)
     path.interface = reply.interface;
     path.relay = is_relayed(reply) ? reply.fields.relay_address : Ipv4Address{};
     path.source = reply.source.address;
+    path.captured = reply.captured;
+    path.ethernet = reply.ethernet;
+    path.vendor = reply.vendor;
     const bool known = std::any_of(server.paths.begin(), server.paths.end(), [&path](const ServerPath& p) {
-        return p.interface == path.interface && p.relay == path.relay && p.source == path.source;
+        return p.interface == path.interface && p.relay == path.relay && p.source == path.source &&
+               p.captured == path.captured && p.ethernet == path.ethernet;
     });
     if (!known && server.paths.size() < kMaxPathsPerServer) server.paths.push_back(path);
 }
 
 void add_link_offer(Tally& tally, const ReplyRecord& reply)
 {
-    auto link = std::find_if(tally.links.begin(), tally.links.end(),
-                             [&reply](const LinkOffers& l) { return l.interface == reply.interface; });
+    auto link = std::find_if(tally.links.begin(), tally.links.end(), [&reply](const LinkOffers& l) {
+        return l.interface == reply.interface && l.vlan == reply.vlan;
+    });
     if (link == tally.links.end()) {
-        tally.links.push_back(LinkOffers{reply.interface, {}});
+        tally.links.push_back(LinkOffers{reply.interface, reply.vlan, {}});
         link = tally.links.end() - 1;
     }
     link->servers.insert(server_key(reply));
@@ -61,16 +67,21 @@ bool is_offer(const ReplyRecord& reply)
     return reply.fields.has_message_type && reply.fields.message_type == kDhcpOffer;
 }
 
-bool reply_is_expected(const std::vector<Ipv4Address>& expected, const ReplyRecord& reply)
+bool reply_is_expected(const std::vector<ExpectedServer>& expected, const ReplyRecord& reply)
 {
-    for (const Ipv4Address& address : expected) {
-        if (reply.fields.has_server_identifier && reply.fields.server_identifier == address) return true;
-        if (reply.source.address == address) return true;
+    for (const ExpectedServer& server : expected) {
+        if (server.vlan != reply.vlan) continue;
+        if (server.by_ethernet) {
+            if (reply.captured && reply.ethernet == server.ethernet) return true;
+            continue;
+        }
+        if (reply.fields.has_server_identifier && reply.fields.server_identifier == server.address) return true;
+        if (reply.source.address == server.address) return true;
     }
     return false;
 }
 
-void tally_reply(Tally& tally, const ReplyRecord& reply, const std::vector<Ipv4Address>& expected)
+void tally_reply(Tally& tally, const ReplyRecord& reply, const std::vector<ExpectedServer>& expected)
 {
     tally.replies += 1;
     if (!reply.answers) {
@@ -83,7 +94,10 @@ void tally_reply(Tally& tally, const ReplyRecord& reply, const std::vector<Ipv4A
         return;
     }
     ServerRecord& server = *tracked;
-    tally.sources.insert(reply.source.address);
+    tally.sources.insert(LanAddress{reply.vlan, reply.source.address});
+    // Bounded like the paths, which a forger varying its Ethernet source would otherwise outgrow.
+    if (reply.captured && tally.ethernet_sources.size() < kMaxServers * kMaxPathsPerServer)
+        tally.ethernet_sources.insert(LanEthernet{reply.vlan, reply.ethernet});
     server.replies += 1;
     if (is_offer(reply)) server.offers += 1;
     if (server.last_round != reply.round) {
@@ -97,16 +111,16 @@ void tally_reply(Tally& tally, const ReplyRecord& reply, const std::vector<Ipv4A
     if (is_offer(reply)) add_link_offer(tally, reply);
 }
 
-const ServerRecord* find_server(const Tally& tally, const Ipv4Address& key)
+const ServerRecord* find_server(const Tally& tally, const Ipv4Address& key, std::uint16_t vlan)
 {
-    const auto found = tally.indexes.find(key);
+    const auto found = tally.indexes.find(LanAddress{vlan, key});
     return found == tally.indexes.end() ? nullptr : &tally.servers[found->second];
 }
 
-const LinkOffers* find_link(const Tally& tally, const std::string& interface)
+const LinkOffers* find_link(const Tally& tally, const std::string& interface, std::uint16_t vlan)
 {
     for (const LinkOffers& link : tally.links)
-        if (link.interface == interface) return &link;
+        if (link.interface == interface && link.vlan == vlan) return &link;
     return nullptr;
 }
 

@@ -8,13 +8,14 @@
 #include <unordered_set>
 #include <vector>
 
+#include "cli/lan_expectations.h"
 #include "common/dhcp_wire.h"
 #include "common/ethernet.h"
 #include "common/ipv4.h"
 #include "net/network.h"
 #include "protocol/reply_fields.h"
 
-// One datagram off port 68 as the probe saw it.
+// One datagram off port 68 as the probe saw it (or, with --capture, a reply caught on the link).
 struct ReplyRecord {
     std::int64_t unix_ms = 0;  // wall clock, milliseconds since 1970 (UTC)
     double elapsed = 0.0;      // seconds since the probe started
@@ -28,6 +29,11 @@ struct ReplyRecord {
     // else on port 68 is reported all the same, but counted as "not DHCP".
     bool answers = false;
     ReplyFields fields;
+    // What its frame told, with --capture only: a socket sees none of it.
+    bool captured = false;
+    std::uint16_t vlan = kUntaggedLan;  // the VLAN of its tag; kUntaggedLan without one, and always on a socket
+    HardwareAddress ethernet{};         // the Ethernet source: the server's own, or its relay's
+    std::string vendor;                 // the organization the IEEE registry names for it; empty when none does
 };
 
 // A server is named by its server identifier, or by the reply's source address when it gives none.
@@ -35,19 +41,25 @@ Ipv4Address server_key(const ReplyRecord& reply);
 bool is_relayed(const ReplyRecord& reply);
 bool is_offer(const ReplyRecord& reply);
 
-// True when the reply's server identifier or source address is one of expected.
-bool reply_is_expected(const std::vector<Ipv4Address>& expected, const ReplyRecord& reply);
+// True when one of expected for the reply's LAN names its server identifier, its source address or (captured)
+// its Ethernet source.
+bool reply_is_expected(const std::vector<ExpectedServer>& expected, const ReplyRecord& reply);
 
-// One way a server's replies reached the probe: the interface, the relay (zero when direct) and the
-// address the datagram came from.
+// One way a server's replies reached the probe: the interface, the relay (zero when direct), the address the
+// datagram came from and, captured, the Ethernet address that sent it.
 struct ServerPath {
     std::string interface;
     Ipv4Address relay{};
     Ipv4Address source{};
+    bool captured = false;
+    HardwareAddress ethernet{};
+    std::string vendor;
 };
 
+// A server on one LAN: one LAN's server and another's are counted apart, even under one identifier.
 struct ServerRecord {
     Ipv4Address key{};
+    std::uint16_t vlan = kUntaggedLan;
     bool identified = false;  // key is a server identifier, not a source address
     int replies = 0;
     int offers = 0;
@@ -67,9 +79,40 @@ struct Ipv4Hash {
     }
 };
 
-// The servers whose offers came in on one interface (one link).
+// An address on one LAN: a server's key, a reply's source.
+struct LanAddress {
+    std::uint16_t vlan = kUntaggedLan;
+    Ipv4Address address{};
+    bool operator==(const LanAddress&) const = default;
+};
+
+struct LanAddressHash {
+    std::size_t operator()(const LanAddress& key) const
+    {
+        return Ipv4Hash{}(key.address) * 4099 + key.vlan;
+    }
+};
+
+// An Ethernet source on one LAN.
+struct LanEthernet {
+    std::uint16_t vlan = kUntaggedLan;
+    HardwareAddress ethernet{};
+    bool operator==(const LanEthernet&) const = default;
+};
+
+struct LanEthernetHash {
+    std::size_t operator()(const LanEthernet& key) const
+    {
+        std::size_t hash = key.vlan;
+        for (const std::uint8_t byte : key.ethernet) hash = hash * 131 + byte;
+        return hash;
+    }
+};
+
+// The servers whose offers came in on one interface and VLAN (one link).
 struct LinkOffers {
     std::string interface;
+    std::uint16_t vlan = kUntaggedLan;
     std::unordered_set<Ipv4Address, Ipv4Hash> servers;
 };
 
@@ -85,17 +128,18 @@ struct Tally {
     int not_dhcp = 0;                   // datagrams that answer no request of this probe: reported, but no server's
     int over_limit = 0;                 // answers from servers beyond kMaxServers, not tallied
     std::vector<ServerRecord> servers;  // in the order first heard
-    std::unordered_map<Ipv4Address, std::size_t, Ipv4Hash> indexes;  // server key -> its place in servers
-    std::unordered_set<Ipv4Address, Ipv4Hash> sources;               // where the tallied answers came from
+    std::unordered_map<LanAddress, std::size_t, LanAddressHash> indexes;  // server key and LAN -> place in servers
+    std::unordered_set<LanAddress, LanAddressHash> sources;               // where the tallied answers came from
+    std::unordered_set<LanEthernet, LanEthernetHash> ethernet_sources;    // captured: who sent them
     std::vector<LinkOffers> links;
 };
 
 // Adds one reply to the tally: its counts, and unless it is no answer or its server is over the limit,
 // its server's record. The work does not grow with the number of servers. Pure.
-void tally_reply(Tally& tally, const ReplyRecord& reply, const std::vector<Ipv4Address>& expected);
+void tally_reply(Tally& tally, const ReplyRecord& reply, const std::vector<ExpectedServer>& expected);
 
-const ServerRecord* find_server(const Tally& tally, const Ipv4Address& key);
-const LinkOffers* find_link(const Tally& tally, const std::string& interface);
+const ServerRecord* find_server(const Tally& tally, const Ipv4Address& key, std::uint16_t vlan = kUntaggedLan);
+const LinkOffers* find_link(const Tally& tally, const std::string& interface, std::uint16_t vlan = kUntaggedLan);
 
 // Paths are told apart by interface and relay; the source address alone does not make a new one.
 std::size_t distinct_routes(const ServerRecord& server);

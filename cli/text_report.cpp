@@ -13,15 +13,33 @@ std::string counted(int n, const char* one, const char* many)
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// The addresses, the first few of a long list and how many more, so that a verdict stays one readable line.
-std::string joined(const std::vector<Ipv4Address>& addresses)
+// The names, the first few of a long list and how many more, so that a verdict stays one readable line.
+std::string joined(const std::vector<std::string>& names)
 {
     constexpr std::size_t kShown = 16;
     std::string text;
-    for (std::size_t k = 0; k < addresses.size() && k < kShown; ++k)
-        text += (text.empty() ? "" : ", ") + address_text(addresses[k]);
-    if (addresses.size() > kShown) text += " and " + std::to_string(addresses.size() - kShown) + " more";
+    for (std::size_t k = 0; k < names.size() && k < kShown; ++k) text += (text.empty() ? "" : ", ") + names[k];
+    if (names.size() > kShown) text += " and " + std::to_string(names.size() - kShown) + " more";
     return text;
+}
+
+std::string lan_address_text(const LanAddress& server, bool vlans)
+{
+    return vlans ? lan_text(server.vlan) + "/" + address_text(server.address) : address_text(server.address);
+}
+
+std::vector<std::string> unexpected_names(const Verdict& verdict)
+{
+    std::vector<std::string> names;
+    for (const LanAddress& server : verdict.unexpected) names.push_back(lan_address_text(server, verdict.vlans));
+    return names;
+}
+
+std::vector<std::string> silent_names(const Verdict& verdict)
+{
+    std::vector<std::string> names;
+    for (const ExpectedServer& server : verdict.silent) names.push_back(expected_text(server, verdict.vlans));
+    return names;
 }
 
 std::string path_text(const ServerRecord& server, const ServerPath& path)
@@ -32,6 +50,7 @@ std::string path_text(const ServerRecord& server, const ServerPath& path)
     // Say where the datagram came from only when that is not what the path already names.
     const Ipv4Address& usual = relayed ? path.relay : server.key;
     if (path.source != usual) text += " from " + address_text(path.source);
+    if (path.captured) text += ethernet_text(path.ethernet, path.vendor);
     return text;
 }
 
@@ -75,6 +94,14 @@ std::string utc_time_text(std::int64_t unix_ms)
     return text;
 }
 
+std::string ethernet_text(const HardwareAddress& ethernet, const std::string& vendor)
+{
+    std::string text = " Ethernet " + hardware_address_text(ethernet);
+    // The locally administered bit says no registry assignment applies, whatever an old one seems to say.
+    if ((ethernet[0] & 0x02) != 0) return text + " (locally administered)";
+    return vendor.empty() ? text : text + " (" + terminal_text(vendor) + ")";
+}
+
 std::string flags_line(const ReplyFlags& flags)
 {
     std::string line;
@@ -87,6 +114,10 @@ std::vector<std::string> extra_block_lines(const ReplyRecord& reply, const Reply
     std::vector<std::string> lines;
     if (!reply.interface.empty()) lines.push_back(" Interface " + terminal_text(reply.interface));
     lines.push_back(" Source " + address_text(reply.source.address) + ":" + std::to_string(reply.source.port));
+    if (reply.captured) {
+        if (reply.vlan != kUntaggedLan) lines.push_back(" VLAN " + std::to_string(reply.vlan));
+        lines.push_back(ethernet_text(reply.ethernet, reply.vendor));
+    }
     lines.push_back(" Message " + message_text(reply));
     if (reply.truncated)
         lines.push_back(reply.datagram_length >= 0
@@ -98,9 +129,10 @@ std::vector<std::string> extra_block_lines(const ReplyRecord& reply, const Reply
     return lines;
 }
 
-std::string server_summary_line(const ServerRecord& server, bool expectations)
+std::string server_summary_line(const ServerRecord& server, bool expectations, bool vlans)
 {
     std::string line = "Server " + address_text(server.key);
+    if (vlans) line += server.vlan == kUntaggedLan ? " untagged" : " on VLAN " + lan_text(server.vlan);
     if (expectations) line += server.unexpected_replies > 0 ? " unexpected" : " expected";
     line += ": " + counted(server.replies, "reply", "replies") + ", " + counted(server.offers, "offer", "offers") +
             ", " + counted(server.rounds, "round", "rounds") + ", first " + utc_time_text(server.first_unix_ms) +
@@ -110,16 +142,19 @@ std::string server_summary_line(const ServerRecord& server, bool expectations)
     return line;
 }
 
-std::string silent_server_line(const Ipv4Address& address)
+std::string silent_server_line(const ExpectedServer& server, bool vlans)
 {
-    return "Server " + address_text(address) + " expected: silent";
+    std::string line = "Server " + expected_text(server, false);
+    if (vlans) line += server.vlan == kUntaggedLan ? " untagged" : " on VLAN " + lan_text(server.vlan);
+    return line + " expected: silent";
 }
 
 std::vector<std::string> summary_lines(const Tally& tally, const Verdict& verdict, bool expectations)
 {
     std::vector<std::string> lines;
-    for (const ServerRecord& server : tally.servers) lines.push_back(server_summary_line(server, expectations));
-    for (const Ipv4Address& address : verdict.silent) lines.push_back(silent_server_line(address));
+    for (const ServerRecord& server : tally.servers)
+        lines.push_back(server_summary_line(server, expectations, verdict.vlans));
+    for (const ExpectedServer& server : verdict.silent) lines.push_back(silent_server_line(server, verdict.vlans));
     return lines;
 }
 
@@ -132,10 +167,19 @@ std::string verdict_text(const Verdict& verdict, bool expectations)
     switch (verdict.status) {
         case kExitUnexpectedServer:
             if (verdict.unexpected.empty()) return over;
-            return (over.empty() ? "" : over + "; ") + "unexpected server answered: " + joined(verdict.unexpected);
-        case kExitSilent:
+            return (over.empty() ? "" : over + "; ") +
+                   "unexpected server answered: " + joined(unexpected_names(verdict));
+        case kExitSilent: {
             if (verdict.nothing_answered) return "nothing answered";
-            return "expected server silent: " + joined(verdict.silent);
+            std::vector<std::string> parts;
+            if (!verdict.silent_lans.empty()) {
+                std::vector<std::string> lans;
+                for (const std::uint16_t lan : verdict.silent_lans) lans.push_back(lan_text(lan));
+                parts.push_back("nothing answered on VLAN " + joined(lans));
+            }
+            if (!verdict.silent.empty()) parts.push_back("expected server silent: " + joined(silent_names(verdict)));
+            return parts.size() == 2 ? parts[0] + "; " + parts[1] : parts.empty() ? std::string() : parts[0];
+        }
         default: break;
     }
     if (expectations) return "every reply came from an expected server";
@@ -155,10 +199,23 @@ std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, cons
            verdict_line(verdict, expectations);
 }
 
+std::vector<std::string> lan_verdict_lines(const Tally& tally, const std::vector<ExpectedServer>& expected,
+                                           const std::vector<std::uint16_t>& lans)
+{
+    std::vector<std::string> lines;
+    for (const std::uint16_t lan : lans) {
+        Verdict verdict = judge_tally(tally, expected, {lan});
+        verdict.vlans = true;
+        lines.push_back("VLAN " + lan_text(lan) + ": " + verdict_line(verdict, !expected.empty()));
+    }
+    return lines;
+}
+
 std::vector<std::string> no_reply_lines(const NoReplyFacts& facts)
 {
     std::vector<std::string> lines{"No reply. What the probe found:"};
-    std::string ports = " Ports: UDP 67 and 68 bound ";
+    std::string ports =
+        facts.captured ? " Capture: no UDP port bound; packet sockets " : " Ports: UDP 67 and 68 bound ";
     if (facts.bound_on.empty()) {
         ports += "on every interface";
     } else {
@@ -214,6 +271,22 @@ std::vector<std::string> intake_lines(const Tally& tally, const IntakeRecord& in
                         " answered no request of this probe (no BOOTREPLY with its transaction id)");
     if (intake.log_on && intake.not_logged > 0)
         lines.push_back("Not logged: " + counted(intake.not_logged, "reply", "replies"));
+    if (intake.captured) {
+        std::string frames;
+        for (std::size_t k = 1; k < kFrameOutcomeCount; ++k)
+            if (intake.frames.by_outcome[k] > 0)
+                frames += (frames.empty() ? " " : ", ") +
+                          std::string(frame_outcome_name(static_cast<FrameOutcome>(k))) + " " +
+                          std::to_string(intake.frames.by_outcome[k]);
+        if (!frames.empty()) lines.push_back("Frames not taken as replies:" + frames);
+        if (intake.frames.ip_options > 0)
+            lines.push_back("IP options: " + std::to_string(intake.frames.ip_options) +
+                            (intake.frames.ip_options == 1 ? " datagram" : " datagrams") +
+                            " carried them (read all the same)");
+        if (intake.requests_seen > 0)
+            lines.push_back("Requests seen: " + std::to_string(intake.requests_seen) +
+                            " to port 67 from other clients or relays, not replies");
+    }
     if (intake.kernel_drops > 0)
         lines.push_back("Dropped: " + std::to_string(intake.kernel_drops) +
                         (intake.kernel_drops == 1 ? " datagram" : " datagrams") +

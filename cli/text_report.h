@@ -21,8 +21,12 @@ std::vector<std::string> extra_block_lines(const ReplyRecord& reply, const Reply
 std::string flags_line(const ReplyFlags& flags);
 
 // One line per server: its name, whether it was expected, counts, first and last time, and paths.
-std::string server_summary_line(const ServerRecord& server, bool expectations);
-std::string silent_server_line(const Ipv4Address& address);
+// With vlans, each server is named with its VLAN.
+std::string server_summary_line(const ServerRecord& server, bool expectations, bool vlans = false);
+std::string silent_server_line(const ExpectedServer& server, bool vlans = false);
+
+// " Ethernet 02:4f:52:56:00:01 (vendor)": a captured reply's Ethernet source and who made it.
+std::string ethernet_text(const HardwareAddress& ethernet, const std::string& vendor);
 
 // Every server once, then each silent expected one.
 std::vector<std::string> summary_lines(const Tally& tally, const Verdict& verdict, bool expectations);
@@ -31,8 +35,12 @@ std::string verdict_text(const Verdict& verdict, bool expectations);
 std::string verdict_line(const Verdict& verdict, bool expectations);
 std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict, bool expectations);
 
+// --vlan: one verdict line per VLAN, "VLAN 10: Verdict 0: ...", each judged alone.
+std::vector<std::string> lan_verdict_lines(const Tally& tally, const std::vector<ExpectedServer>& expected,
+                                           const std::vector<std::uint16_t>& lans);
+
 std::vector<std::string> no_reply_lines(const NoReplyFacts& facts);
 
 // The lines on what did not count or did not arrive whole: datagrams that were no answer, replies not
-// logged, the kernel's drops. None when there is nothing to say.
+// logged, the kernel's drops, and with --capture the frames that were no reply. None when there is nothing to say.
 std::vector<std::string> intake_lines(const Tally& tally, const IntakeRecord& intake);

@@ -1,34 +1,68 @@
 // The verdict of a run (or of one round) and the exit status that carries it to a monitoring system.
 #include "cli/verdict.h"
 
-bool has_answered(const Tally& tally, const Ipv4Address& address)
+namespace {
+
+// One mark per VLAN id, so that judging stays linear in servers and LANs.
+using LanMarks = std::vector<bool>;
+
+LanMarks marks_of(const std::vector<std::uint16_t>& lans)
 {
-    return tally.indexes.count(address) > 0 || tally.sources.count(address) > 0;
+    LanMarks marks(kHighestVlan + 1, false);
+    for (const std::uint16_t lan : lans)
+        if (lan <= kHighestVlan) marks[lan] = true;
+    return marks;
 }
 
-bool every_expected_answered(const Tally& tally, const std::vector<Ipv4Address>& expected)
+bool marked(const LanMarks& marks, std::uint16_t vlan)
+{
+    return vlan < marks.size() && marks[vlan];
+}
+
+}  // namespace
+
+bool has_answered(const Tally& tally, const ExpectedServer& server)
+{
+    if (server.by_ethernet) return tally.ethernet_sources.count(LanEthernet{server.vlan, server.ethernet}) > 0;
+    const LanAddress key{server.vlan, server.address};
+    return tally.indexes.count(key) > 0 || tally.sources.count(key) > 0;
+}
+
+bool every_expected_answered(const Tally& tally, const std::vector<ExpectedServer>& expected)
 {
     if (expected.empty()) return false;
-    for (const Ipv4Address& address : expected)
-        if (!has_answered(tally, address)) return false;
+    for (const ExpectedServer& server : expected)
+        if (!has_answered(tally, server)) return false;
     return true;
 }
 
-Verdict judge_tally(const Tally& tally, const std::vector<Ipv4Address>& expected)
+Verdict judge_tally(const Tally& tally, const std::vector<ExpectedServer>& expected,
+                    const std::vector<std::uint16_t>& lans)
 {
     Verdict verdict;
-    verdict.nothing_answered = tally.servers.empty() && tally.over_limit == 0;
     verdict.over_limit = tally.over_limit;
     verdict.not_dhcp = tally.not_dhcp;
-    for (const ServerRecord& server : tally.servers)
-        if (server.unexpected_replies > 0) verdict.unexpected.push_back(server.key);
-    for (const Ipv4Address& address : expected)
-        if (!has_answered(tally, address)) verdict.silent.push_back(address);
+    verdict.vlans = lans != std::vector<std::uint16_t>{kUntaggedLan};
+    const LanMarks judged = marks_of(lans);
+    LanMarks answered(judged.size(), false);
+    bool any_answered = false;
+    for (const ServerRecord& server : tally.servers) {
+        if (!marked(judged, server.vlan)) continue;
+        answered[server.vlan] = true;
+        any_answered = true;
+        if (server.unexpected_replies > 0) verdict.unexpected.push_back(LanAddress{server.vlan, server.key});
+    }
+    verdict.nothing_answered = !any_answered && tally.over_limit == 0;
+    if (lans.size() > 1)
+        for (const std::uint16_t lan : lans)
+            if (!marked(answered, lan)) verdict.silent_lans.push_back(lan);
+    for (const ExpectedServer& server : expected)
+        if (marked(judged, server.vlan) && !has_answered(tally, server)) verdict.silent.push_back(server);
     if (verdict.over_limit > 0)
         verdict.status = kExitOverLimit;
     else if (!verdict.unexpected.empty())
         verdict.status = kExitUnexpectedServer;
-    else if (verdict.nothing_answered || !verdict.silent.empty())
+    else if (verdict.nothing_answered || !verdict.silent.empty() || !verdict.silent_lans.empty())
         verdict.status = kExitSilent;
     else
         verdict.status = kExitHealthy;

@@ -17,20 +17,26 @@ inline constexpr int kExitOutputFailure = 4;
 
 struct Verdict {
     int status = kExitSilent;
-    std::vector<Ipv4Address> unexpected;  // servers that answered without being named
-    std::vector<Ipv4Address> silent;      // named servers that did not answer
-    bool nothing_answered = true;         // no answer to the probe's request came, whatever else did
-    int over_limit = 0;                   // answers from servers beyond the tally's limit
-    int not_dhcp = 0;                     // datagrams that answered no request of the probe
+    std::vector<LanAddress> unexpected;      // servers that answered without being named, each on its LAN
+    std::vector<ExpectedServer> silent;      // named servers that did not answer
+    bool nothing_answered = true;            // no answer to the probe's request came, whatever else did
+    std::vector<std::uint16_t> silent_lans;  // of several LANs judged, those where nothing answered
+    bool vlans = false;                      // the LANs judged are --vlan's: servers are named with their VLAN
+    int over_limit = 0;                      // answers from servers beyond the tally's limit
+    int not_dhcp = 0;                        // datagrams that answered no request of the probe
 };
 
-// 2 when answers came from more servers than the tally keeps or an unexpected server answered (the
-// graver finding wins), else 3 when an expected server stayed silent or nothing answered at all, else
-// 0. Datagrams that answer no request of the probe never make it 0. Pure.
-Verdict judge_tally(const Tally& tally, const std::vector<Ipv4Address>& expected);
+// Judges the servers of the LANs in lans (the untagged LAN alone without --vlan): 2 when answers came from more
+// servers than the tally keeps or an unexpected server answered (the graver finding wins), else 3 when an
+// expected server stayed silent or nothing answered on one of the LANs, else 0. Answers over the limit and
+// datagrams that are no answer are counted for the whole tally, whatever the LANs. Datagrams that answer no
+// request of the probe never make it 0. Pure.
+Verdict judge_tally(const Tally& tally, const std::vector<ExpectedServer>& expected,
+                    const std::vector<std::uint16_t>& lans = {kUntaggedLan});
 
-// True when the address answered: as a server identifier or as the source of a reply.
-bool has_answered(const Tally& tally, const Ipv4Address& address);
+// True when the server answered on its LAN: as a server identifier or as the source of a reply, or by its
+// Ethernet source.
+bool has_answered(const Tally& tally, const ExpectedServer& server);
 
-// True when every expected address has answered (what --quick waits for); false when none is expected.
-bool every_expected_answered(const Tally& tally, const std::vector<Ipv4Address>& expected);
+// True when every expected server has answered (what --quick waits for); false when none is expected.
+bool every_expected_answered(const Tally& tally, const std::vector<ExpectedServer>& expected);

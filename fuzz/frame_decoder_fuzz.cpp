@@ -51,11 +51,12 @@ struct InputReader {
 };
 
 // Decodes a copy of exactly length bytes.
-DecodedFrame decode_exact(const std::uint8_t* data, std::size_t length, std::optional<std::uint16_t> stripped)
+DecodedFrame decode_exact(const std::uint8_t* data, std::size_t length, std::optional<std::uint16_t> stripped,
+                          bool checksum_final = true)
 {
     const std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[length]);
     if (length != 0) std::memcpy(copy.get(), data, length);
-    return decode_frame(copy.get(), length, stripped);
+    return decode_frame(copy.get(), length, stripped, checksum_final);
 }
 
 bool filter_passes(const std::vector<std::uint8_t>& frame)
@@ -81,6 +82,16 @@ void decode_raw(const std::uint8_t* data, std::size_t size)
               "payload range outside the input");
         check(decoded.tag_count <= 1, "ok with stacked tags");
     }
+    // An unfinished UDP checksum is only not checked: the outcome differs where the sum alone was wrong, and an
+    // ok frame stays ok with the same payload.
+    const DecodedFrame unchecked = decode_exact(frame.data(), frame.size(), stripped, false);
+    if (decoded.outcome == FrameOutcome::bad_udp_checksum)
+        check(unchecked.outcome == FrameOutcome::ok, "an unfinished sum still refused");
+    else
+        check(unchecked.outcome == decoded.outcome, "an unfinished sum changed another outcome");
+    if (ok)
+        check(unchecked.payload_offset == decoded.payload_offset && unchecked.payload_length == decoded.payload_length,
+              "an unfinished sum moved the payload");
     // What the decoder takes for DHCP, or for a later UDP fragment, the kernel filter must let through.
     const bool dhcp_port = decoded.destination_port == 67 || decoded.destination_port == 68;
     const bool later_fragment = decoded.outcome == FrameOutcome::fragment && decoded.fragment_offset != 0;

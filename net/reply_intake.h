@@ -2,6 +2,7 @@
 #pragma once
 
 #include "net/network.h"
+#include "net/packet_capture.h"
 #include "net/raw_log.h"
 #include "protocol/reply_walk.h"
 
@@ -10,3 +11,9 @@
 // buffer then holds). Returns the datagram's length, or -1; arrival, when not null, tells where it
 // came from and whether it was longer than the buffer.
 int take_reply(Endpoint endpoint, RawLog& log, ReplyBuffer& buffer, ReplySummary& summary, Arrival* arrival = nullptr);
+
+// The same for a datagram taken from a capture, copied into buffer as a receive copies it: the first bytes of a
+// datagram longer than buffer, which then is not logged and gives -1 with arrival->truncated, as on a socket.
+// arrival gets the source address and port and the datagram's length, no interface name.
+int take_captured_reply(const CapturedDatagram& datagram, RawLog& log, ReplyBuffer& buffer, ReplySummary& summary,
+                        Arrival* arrival = nullptr);

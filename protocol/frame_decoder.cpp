@@ -31,7 +31,8 @@ bool add_tag(DecodedFrame& frame, std::uint16_t tci)
 }
 
 // The UDP layer, once the IPv4 header has passed: the datagram is ip_length bytes at ip.
-FrameOutcome decode_udp(DecodedFrame& frame, const std::uint8_t* ip, std::size_t header_size, std::size_t ip_length)
+FrameOutcome decode_udp(DecodedFrame& frame, const std::uint8_t* ip, std::size_t header_size, std::size_t ip_length,
+                        bool checksum_final)
 {
     const std::size_t udp_length_available = ip_length - header_size;
     if (udp_length_available < kUdpHeaderSize) return FrameOutcome::bad_udp_length;
@@ -41,20 +42,21 @@ FrameOutcome decode_udp(DecodedFrame& frame, const std::uint8_t* ip, std::size_t
     const std::size_t udp_length = get16(udp + kUdpLengthOffset);
     if (udp_length != udp_length_available) return FrameOutcome::bad_udp_length;
     frame.udp_checksum_present = get16(udp + kUdpChecksumOffset) != 0;
-    if (frame.udp_checksum_present) {
+    if (frame.udp_checksum_present && checksum_final) {
         // Summed with its checksum in place, a datagram and its pseudo-header come to all ones.
         std::uint32_t sum = checksum_add(0, ip + kIpv4SourceOffset, 8);
         const std::uint8_t rest[4]{0, kIpv4ProtocolUdp, static_cast<std::uint8_t>(udp_length >> 8),
                                    static_cast<std::uint8_t>(udp_length & 0xFF)};
         sum = checksum_add(sum, rest, sizeof rest);
         if (checksum_finish(checksum_add(sum, udp, udp_length)) != 0) return FrameOutcome::bad_udp_checksum;
+        frame.udp_checksum_checked = true;
     }
     frame.payload_offset = frame.ip_offset + header_size + kUdpHeaderSize;
     frame.payload_length = udp_length - kUdpHeaderSize;
     return FrameOutcome::ok;
 }
 
-FrameOutcome decode_ipv4(DecodedFrame& frame, const std::uint8_t* ip, std::size_t available)
+FrameOutcome decode_ipv4(DecodedFrame& frame, const std::uint8_t* ip, std::size_t available, bool checksum_final)
 {
     if (available < kIpv4HeaderSize) return FrameOutcome::truncated;
     const std::size_t header_size = static_cast<std::size_t>(ip[0] & 0x0F) * 4;
@@ -75,7 +77,7 @@ FrameOutcome decode_ipv4(DecodedFrame& frame, const std::uint8_t* ip, std::size_
     if (total_length < header_size || total_length > available) return FrameOutcome::bad_ipv4_length;
     if (ip[kIpv4ProtocolOffset] != kIpv4ProtocolUdp) return FrameOutcome::not_udp;
     if (frame.more_fragments || frame.fragment_offset != 0) return FrameOutcome::fragment;
-    return decode_udp(frame, ip, header_size, total_length);
+    return decode_udp(frame, ip, header_size, total_length, checksum_final);
 }
 
 }  // namespace
@@ -86,7 +88,8 @@ std::string_view frame_outcome_name(FrameOutcome outcome)
     return index < kOutcomeNames.size() ? kOutcomeNames[index] : "unknown";
 }
 
-DecodedFrame decode_frame(const std::uint8_t* data, std::size_t length, std::optional<std::uint16_t> stripped_tci)
+DecodedFrame decode_frame(const std::uint8_t* data, std::size_t length, std::optional<std::uint16_t> stripped_tci,
+                          bool udp_checksum_final)
 {
     DecodedFrame frame;
     if (data == nullptr || length < kEthernetHeaderSize) {
@@ -123,6 +126,6 @@ DecodedFrame decode_frame(const std::uint8_t* data, std::size_t length, std::opt
         return frame;
     }
     frame.ip_offset = at;
-    frame.outcome = decode_ipv4(frame, data + at, length - at);
+    frame.outcome = decode_ipv4(frame, data + at, length - at, udp_checksum_final);
     return frame;
 }

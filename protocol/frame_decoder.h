@@ -50,7 +50,8 @@ struct DecodedFrame {
     std::uint16_t source_port = 0;
     std::uint16_t destination_port = 0;
     bool udp_checksum_present = false;
-    std::size_t payload_offset = 0;  // the UDP payload within the input
+    bool udp_checksum_checked = false;  // present and verified; not when the sender's stack left it unfinished
+    std::size_t payload_offset = 0;     // the UDP payload within the input
     std::size_t payload_length = 0;
 };
 
@@ -63,4 +64,7 @@ inline std::uint16_t frame_vlan_id(const DecodedFrame& frame)
 // Decodes length bytes of a frame as captured (from the destination address on, no FCS).
 // stripped_tci is the tag control information the kernel removed from the frame, if it removed one.
 // Bytes after the IPv4 datagram (Ethernet padding) are ignored. Reads nothing outside the input.
-DecodedFrame decode_frame(const std::uint8_t* data, std::size_t length, std::optional<std::uint16_t> stripped_tci);
+// udp_checksum_final false says the frame was handed over before its UDP checksum was filled in (a local
+// sender's offload that no hardware finished); its checksum field then holds a partial sum and is not checked.
+DecodedFrame decode_frame(const std::uint8_t* data, std::size_t length, std::optional<std::uint16_t> stripped_tci,
+                          bool udp_checksum_final = true);

@@ -55,9 +55,9 @@ const OptionsCase kOptionsCases[] = {
     {"mac_random", {"--mac", "random"}, -1,
      [](const ProbeOptions& o) { return o.mac_given && o.mac_random && (o.mac[0] & 3) == 2; }},
     {"expect_a_list", {"--expect", "192.168.77.1,10.77.0.2"}, -1,
-     [](const ProbeOptions& o) { return o.expected == std::vector<Ipv4Address>{kServer, kUpstream}; }},
+     [](const ProbeOptions& o) { return o.expected == std::vector<ExpectedServer>{expected_address(kServer), expected_address(kUpstream)}; }},
     {"expect_repeated", {"--expect", "192.168.77.1", "--expect", "10.77.0.2"}, -1,
-     [](const ProbeOptions& o) { return o.expected == std::vector<Ipv4Address>{kServer, kUpstream}; }},
+     [](const ProbeOptions& o) { return o.expected == std::vector<ExpectedServer>{expected_address(kServer), expected_address(kUpstream)}; }},
     {"quick_with_expect", {"--expect", "192.168.77.1", "--quick"}, -1, [](const ProbeOptions& o) { return o.quick; }},
     {"format_json", {"--format", "json"}, -1,
      [](const ProbeOptions& o) { return o.format == OutputFormat::json && !o.extended_text; }},
@@ -118,6 +118,31 @@ const OptionsCase kOptionsCases[] = {
     {"mac_all_zero_refused", {"--mac", "00:00:00:00:00:00"}, 1, nullptr},
     {"mac_locally_administered_unicast", {"--mac", "fe:00:00:00:00:01"}, -1,
      [](const ProbeOptions& o) { return o.mac == HardwareAddress{0xfe, 0, 0, 0, 0, 1}; }},
+    // Capture mode, VLANs and the servers expected on each.
+    {"capture_alone_probes_the_untagged_link", {"--capture"}, -1,
+     [](const ProbeOptions& o) { return o.capture && !o.vlans_given && o.lans == std::vector<std::uint16_t>{0}; }},
+    {"vlan_list_sorted_and_merged", {"--capture", "--vlan", "20,10-12,11,untagged"}, -1,
+     [](const ProbeOptions& o) { return o.vlans_given && o.lans == std::vector<std::uint16_t>{0, 10, 11, 12, 20}; }},
+    {"vlan_needs_capture_refused", {"--vlan", "10"}, 1, nullptr},
+    {"expect_an_ethernet_address_with_capture", {"--capture", "--expect", "02:4f:52:56:00:01"}, -1,
+     [](const ProbeOptions& o) {
+         return o.expected == std::vector<ExpectedServer>{expected_ethernet({2, 0x4f, 0x52, 0x56, 0, 1})};
+     }},
+    {"expect_an_ethernet_address_without_capture_refused", {"--expect", "02:4f:52:56:00:01"}, 1, nullptr},
+    {"expect_without_a_vlan_stands_for_every_vlan", {"--capture", "--vlan", "10,20", "--expect", "10.0.0.5"}, -1,
+     [](const ProbeOptions& o) {
+         return o.expected == std::vector<ExpectedServer>{expected_address({10, 0, 0, 5}, 10),
+                                                          expected_address({10, 0, 0, 5}, 20)};
+     }},
+    {"expect_per_vlan", {"--capture", "--vlan", "10,20", "--expect", "10/10.0.10.1,20/02:4f:52:57:00:14"}, -1,
+     [](const ProbeOptions& o) {
+         return o.expected == std::vector<ExpectedServer>{expected_address({10, 0, 10, 1}, 10),
+                                                          expected_ethernet({2, 0x4f, 0x52, 0x57, 0, 0x14}, 20)};
+     }},
+    {"expect_a_vlan_not_listed_refused", {"--capture", "--vlan", "10", "--expect", "10/10.0.10.1,40/10.0.40.1"}, 1, nullptr},
+    {"expect_a_vlan_without_vlan_list_refused", {"--capture", "--expect", "10/10.0.10.1"}, 1, nullptr},
+    {"expect_leaving_a_vlan_unjudged_refused", {"--capture", "--vlan", "10,20", "--expect", "10/10.0.10.1"}, 1, nullptr},
+    {"vlan_out_of_range_refused", {"--capture", "--vlan", "4095"}, 1, nullptr},
 };
 // clang-format on
 
@@ -143,8 +168,9 @@ TEST_P(ProbeOptionsParse, ReadsTheCommandLine)
         EXPECT_TRUE(GetParam().holds(options));
     }
     if (GetParam().status == 0) {
-        for (const char* option : {"--wait", "--count", "--interval", "--monitor", "--interface", "--all-interfaces",
-                                   "--mac", "--expect", "--quick", "--format", "--log", "--no-log", "Exit status"})
+        for (const char* option :
+             {"--wait", "--count", "--interval", "--monitor", "--interface", "--all-interfaces", "--mac", "--expect",
+              "--quick", "--format", "--log", "--no-log", "--capture", "--vlan", "Exit status"})
             EXPECT_NE(out.find(option), std::string::npos) << "the help names " << option;
     }
 }
@@ -178,6 +204,13 @@ const RefusalCase kRefusalCases[] = {
     {"empty_interface", {"--interface", ""}, "an interface name cannot be empty"},
     {"group_mac", {"--mac", "01:00:5e:00:00:01"}, "01:00:5e:00:00:01 is a group (multicast or broadcast) address"},
     {"zero_mac", {"--mac", "00-00-00-00-00-00"}, "00-00-00-00-00-00 is the all-zero address"},
+    {"vlan_not_probed",
+     {"--capture", "--vlan", "10", "--expect", "30/10.0.30.1"},
+     "--expect 30/10.0.30.1 names VLAN 30, which --vlan does not list"},
+    {"vlan_left_unjudged",
+     {"--capture", "--vlan", "10,20", "--expect", "10/10.0.10.1"},
+     "--expect names no server for VLAN 20"},
+    {"ethernet_needs_capture", {"--expect", "02:4f:52:56:00:01"}, "an Ethernet address is seen only with --capture"},
 };
 
 class ProbeOptionsRefusal : public testing::TestWithParam<RefusalCase> {};

@@ -51,4 +51,12 @@ for option in "--interface eth0" "--all-interfaces"; do
     grep -q 'orvane-probe: --interface and --all-interfaces need a socket tied to one interface, which this platform cannot make' \
         "$WORK/err" || fail "$option: $(cat "$WORK/err")"
 done
-pass "orvane-probe.exe ($ARCH) under Wine: report, verdicts 0 and 2, JSON, --interface and --all-interfaces refused with 1"
+# Winsock has no packet socket: capture mode and its VLANs are refused as a command line is.
+for option in "--capture" "--capture --vlan 10"; do
+    # shellcheck disable=SC2086
+    wine_probe $option --wait 1
+    expect_status 1 "$option"
+    grep -q 'this system offers no packet socket, which --capture and --vlan need' "$WORK/err" \
+        || fail "$option: $(cat "$WORK/err")"
+done
+pass "orvane-probe.exe ($ARCH) under Wine: report, verdicts 0 and 2, JSON, --interface, --all-interfaces and --capture refused"

@@ -64,6 +64,28 @@ ReplyRecord record_of(const R& r, std::int64_t at)
 
 constexpr int kOffer = 2, kAck = 5, kNak = 6;
 
+// A plain --expect list: each server on the untagged LAN.
+std::vector<ExpectedServer> expecting(const std::vector<Ipv4Address>& addresses)
+{
+    std::vector<ExpectedServer> servers;
+    for (const Ipv4Address& address : addresses) servers.push_back(expected_address(address));
+    return servers;
+}
+
+std::vector<Ipv4Address> addresses_of(const std::vector<LanAddress>& servers)
+{
+    std::vector<Ipv4Address> addresses;
+    for (const LanAddress& server : servers) addresses.push_back(server.address);
+    return addresses;
+}
+
+std::vector<Ipv4Address> addresses_of(const std::vector<ExpectedServer>& servers)
+{
+    std::vector<Ipv4Address> addresses;
+    for (const ExpectedServer& server : servers) addresses.push_back(server.address);
+    return addresses;
+}
+
 struct FlagCase {
     const char* name;
     std::vector<R> replies;  // the last one is judged
@@ -137,9 +159,9 @@ TEST_P(ReplyFlagRules, FlagWhatThePlainReportHides)
     std::int64_t at = 1000;
     for (const R& r : c.replies) {
         last = record_of(r, at++);
-        tally_reply(tally, last, c.expected);
+        tally_reply(tally, last, expecting(c.expected));
     }
-    EXPECT_EQ(flag_words(judge_reply(last, tally, c.expected)), c.words);
+    EXPECT_EQ(flag_words(judge_reply(last, tally, expecting(c.expected))), c.words);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReplyFlagRules, testing::ValuesIn(kFlagCases),
@@ -193,16 +215,17 @@ TEST_P(VerdictRules, GiveTheExitStatus)
     const VerdictCase& c = GetParam();
     Tally tally;
     std::int64_t at = 0;
-    for (const R& r : c.replies) tally_reply(tally, record_of(r, at++), c.expected);
-    const Verdict verdict = judge_tally(tally, c.expected);
+    const std::vector<ExpectedServer> expected = expecting(c.expected);
+    for (const R& r : c.replies) tally_reply(tally, record_of(r, at++), expected);
+    const Verdict verdict = judge_tally(tally, expected);
     EXPECT_EQ(verdict.status, c.status);
-    EXPECT_EQ(verdict.unexpected, c.unexpected);
-    EXPECT_EQ(verdict.silent, c.silent);
+    EXPECT_EQ(addresses_of(verdict.unexpected), c.unexpected);
+    EXPECT_EQ(addresses_of(verdict.silent), c.silent);
     EXPECT_EQ(verdict.nothing_answered,
               std::none_of(c.replies.begin(), c.replies.end(), [](const R& r) { return r.answers; }));
     EXPECT_EQ(verdict.not_dhcp,
               std::count_if(c.replies.begin(), c.replies.end(), [](const R& r) { return !r.answers; }));
-    EXPECT_EQ(every_expected_answered(tally, c.expected), !c.expected.empty() && c.silent.empty());
+    EXPECT_EQ(every_expected_answered(tally, expected), !c.expected.empty() && c.silent.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, VerdictRules, testing::ValuesIn(kVerdictCases),
@@ -211,7 +234,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, VerdictRules, testing::ValuesIn(kVerdictCases),
 TEST(ServerTally, NamesEachServerOnceWithCountsTimesAndPaths)
 {
     Tally tally;
-    const std::vector<Ipv4Address> expected{kServer};
+    const std::vector<ExpectedServer> expected = expecting({kServer});
     tally_reply(tally, record_of({"eth0", kServer, kServer, kZero, kOfferIn, kOffer, 24, 1}, 1000), expected);
     tally_reply(tally, record_of({"eth1", kServer, kServer, kZero, kOfferIn, kOffer, 24, 1}, 1010), expected);
     tally_reply(tally, record_of({"eth0", kServer, kServer, kZero, kZero, kNak, kNone, 2}, 6000), expected);
@@ -299,7 +322,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, AnswerRule, testing::ValuesIn(kAnswerCases),
 TEST(ServerTally, StopsAtItsLimitAndTheVerdictSaysSo)
 {
     Tally tally;
-    const std::vector<Ipv4Address> expected{kServer};
+    const std::vector<ExpectedServer> expected = expecting({kServer});
     tally_reply(tally, record_of(kFromServer, 0), expected);
     const std::size_t forged = kMaxServers + 50;
     ReplyRecord last;
@@ -340,19 +363,19 @@ TEST(ServerTally, KeepsAFewPathsPerServer)
     ASSERT_EQ(tally.servers.size(), 1u);
     EXPECT_EQ(tally.servers[0].replies, 40);
     EXPECT_EQ(tally.servers[0].paths.size(), kMaxPathsPerServer);
-    EXPECT_TRUE(has_answered(tally, {192, 168, 77, 100})) << "a source of a kept path";
-    EXPECT_FALSE(has_answered(tally, {192, 168, 77, 99}));
+    EXPECT_TRUE(has_answered(tally, expected_address({192, 168, 77, 100}))) << "a source of a kept path";
+    EXPECT_FALSE(has_answered(tally, expected_address({192, 168, 77, 99})));
 }
 
 TEST(ServerTally, CountsWhatAnswersNothingApart)
 {
     Tally tally;
     tally_reply(tally, record_of(kStray, 0), {});
-    tally_reply(tally, record_of(kStrayFromServer, 1), {kServer});
+    tally_reply(tally, record_of(kStrayFromServer, 1), expecting({kServer}));
     EXPECT_EQ(tally.replies, 2);
     EXPECT_EQ(tally.not_dhcp, 2);
     EXPECT_TRUE(tally.servers.empty());
-    EXPECT_FALSE(has_answered(tally, kServer));
+    EXPECT_FALSE(has_answered(tally, expected_address(kServer)));
     const ReplyFlags flags = judge_reply(record_of(kStray, 2), tally, {});
     EXPECT_TRUE(flags.not_dhcp);
     EXPECT_FALSE(flags.over_limit);

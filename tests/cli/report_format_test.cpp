@@ -12,6 +12,21 @@
 
 namespace {
 
+// A plain --expect list, and servers named without a VLAN: each on the untagged LAN.
+std::vector<ExpectedServer> expecting(const std::vector<Ipv4Address>& addresses)
+{
+    std::vector<ExpectedServer> servers;
+    for (const Ipv4Address& address : addresses) servers.push_back(expected_address(address));
+    return servers;
+}
+
+std::vector<LanAddress> untagged(const std::vector<Ipv4Address>& addresses)
+{
+    std::vector<LanAddress> servers;
+    for (const Ipv4Address& address : addresses) servers.push_back(LanAddress{kUntaggedLan, address});
+    return servers;
+}
+
 using Json = nlohmann::json;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -88,7 +103,7 @@ TEST(TextBlock, ExtraLinesSayInterfaceSourceMessageAndFlags)
     EXPECT_EQ(flags_line(ReplyFlags{}), "");
 }
 
-Tally two_server_tally(const std::vector<Ipv4Address>& expected)
+Tally two_server_tally(const std::vector<ExpectedServer>& expected)
 {
     Tally tally;
     const Bytes direct = reply_bytes({192, 168, 77, 120}, {}, {53, 1, 2, 54, 4, 192, 168, 77, 1, 255});
@@ -105,8 +120,8 @@ Tally two_server_tally(const std::vector<Ipv4Address>& expected)
 
 TEST(TextSummary, NamesEachServerOnceWithItsPaths)
 {
-    const Tally tally = two_server_tally({kServer});
-    const Verdict verdict = judge_tally(tally, {kServer, {192, 168, 77, 9}});
+    const Tally tally = two_server_tally(expecting({kServer}));
+    const Verdict verdict = judge_tally(tally, expecting({kServer, {192, 168, 77, 9}}));
     EXPECT_EQ(summary_lines(tally, verdict, true),
               (std::vector<std::string>{
                   "Server 192.168.77.1 expected: 1 reply, 1 offer, 1 round, first 2023-11-14T22:13:20.123Z, "
@@ -127,21 +142,21 @@ TEST(TextSummary, VerdictLines)
     Verdict rogue;
     rogue.status = 2;
     rogue.nothing_answered = false;
-    rogue.unexpected = {{192, 168, 77, 3}, {192, 168, 77, 33}};
+    rogue.unexpected = untagged({{192, 168, 77, 3}, {192, 168, 77, 33}});
     Verdict silent;
     silent.status = 3;
     silent.nothing_answered = false;
-    silent.silent = {kUpstream};
+    silent.silent = expecting({kUpstream});
     Verdict nothing;
     Verdict over;
     over.status = kExitOverLimit;
     over.nothing_answered = false;
     over.over_limit = 10;
     Verdict over_and_rogue = over;
-    over_and_rogue.unexpected = {{192, 168, 77, 3}};
+    over_and_rogue.unexpected = untagged({{192, 168, 77, 3}});
     Verdict many_rogues = rogue;
     many_rogues.unexpected.clear();
-    for (std::uint8_t n = 1; n <= 20; ++n) many_rogues.unexpected.push_back({10, 0, 0, n});
+    for (std::uint8_t n = 1; n <= 20; ++n) many_rogues.unexpected.push_back(LanAddress{kUntaggedLan, {10, 0, 0, n}});
     const std::pair<std::string, std::string> cases[] = {
         {verdict_line(over, false), "Verdict 2: more than 4096 servers answered; 10 answers over the limit"},
         {verdict_line(over_and_rogue, true),
@@ -255,7 +270,7 @@ TEST(JsonReply, DecodesEveryOptionByNameAndTheRestInHex)
     reply.round = 2;
     ReplyFlags flags;
     flags.several_servers_on_link = true;
-    const Json j = Json::parse(reply_json(reply, flags, {kServer}));
+    const Json j = Json::parse(reply_json(reply, flags, expecting({kServer})));
     EXPECT_EQ(j["type"], "reply");
     EXPECT_EQ(j["time"], "2023-11-14T22:13:20.123Z");
     EXPECT_DOUBLE_EQ(j["elapsed"].get<double>(), 0.012);
@@ -269,9 +284,9 @@ TEST(JsonReply, DecodesEveryOptionByNameAndTheRestInHex)
     longer.truncated = true;
     longer.length = 548;
     longer.datagram_length = 65507;
-    EXPECT_EQ(Json::parse(reply_json(longer, flags, {kServer}))["length"], 65507);
+    EXPECT_EQ(Json::parse(reply_json(longer, flags, expecting({kServer})))["length"], 65507);
     longer.datagram_length = -1;
-    EXPECT_TRUE(Json::parse(reply_json(longer, flags, {kServer}))["length"].is_null());
+    EXPECT_TRUE(Json::parse(reply_json(longer, flags, expecting({kServer})))["length"].is_null());
     EXPECT_EQ(j["server_identifier"], "192.168.77.1");
     EXPECT_TRUE(j["relay"].is_null());
     EXPECT_EQ(j["offered_address"], "192.168.77.120");
@@ -284,7 +299,8 @@ TEST(JsonReply, DecodesEveryOptionByNameAndTheRestInHex)
                                 {"several_servers_on_link", true},
                                 {"offer_in_relay_network", nullptr},
                                 {"not_dhcp", false},
-                                {"over_limit", false}}));
+                                {"over_limit", false},
+                                {"ethernet_changed", false}}));
     EXPECT_EQ(j["bootp"]["transaction_id"], "9a020000");
     EXPECT_EQ(j["bootp"]["client_hardware_address"], "02:4f:52:56:00:0a");
     EXPECT_EQ(j["bootp"]["broadcast"], true);
@@ -339,7 +355,7 @@ TEST(JsonReply, ARelayedReplyAndADatagramThatIsNoReply)
     ReplyFlags odd;
     odd.not_offer = true;
     odd.no_server_identifier = true;
-    const Json g = Json::parse(reply_json(record_of(garbage, {192, 168, 77, 3}, "eth0", 0), odd, {kServer}));
+    const Json g = Json::parse(reply_json(record_of(garbage, {192, 168, 77, 3}, "eth0", 0), odd, expecting({kServer})));
     EXPECT_TRUE(g["server_identifier"].is_null());
     EXPECT_TRUE(g["message_type"].is_null());
     EXPECT_TRUE(g["bootp"].is_null());
@@ -351,7 +367,7 @@ TEST(JsonReply, ARelayedReplyAndADatagramThatIsNoReply)
 
 TEST(JsonSummary, ServersVerdictAndDiagnostics)
 {
-    const std::vector<Ipv4Address> expected{kServer};
+    const std::vector<ExpectedServer> expected = expecting({kServer});
     const Tally tally = two_server_tally(expected);
     const Verdict verdict = judge_tally(tally, expected);
     SendRecord sends;
@@ -371,8 +387,9 @@ TEST(JsonSummary, ServersVerdictAndDiagnostics)
     EXPECT_EQ(j["servers"][1]["replies"], 2);
     EXPECT_EQ(j["servers"][1]["rounds"], 2);
     EXPECT_EQ(j["servers"][1]["last_seen"], "2023-11-14T22:13:25.125Z");
-    EXPECT_EQ(j["servers"][1]["paths"][1],
-              (Json{{"interface", "eth1"}, {"relay", "192.168.77.2"}, {"source", "192.168.77.2"}}));
+    EXPECT_EQ(
+        j["servers"][1]["paths"][1],
+        (Json{{"interface", "eth1"}, {"relay", "192.168.77.2"}, {"source", "192.168.77.2"}, {"ethernet", nullptr}}));
     EXPECT_EQ(j["verdict"]["status"], 2);
     EXPECT_EQ(j["verdict"]["unexpected"], (Json{"10.77.0.2"}));
     EXPECT_TRUE(j["diagnostics"].is_null());

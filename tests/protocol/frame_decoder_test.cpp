@@ -197,3 +197,39 @@ TEST(FrameDecoder, OutcomeNamesAreDistinctKebabCaseWords)
 }
 
 }  // namespace
+
+namespace {
+
+// A checksum the sender's offload left unfinished holds a partial sum: not checked, the payload still handed on.
+// A finished one is checked as always, and a frame that fails for another reason still fails for that.
+TEST(FrameDecoder, UnfinishedUdpChecksumIsNotChecked)
+{
+    struct Row {
+        const char* name;
+        std::size_t flip_at;  // 0: none
+        bool final_sum;
+        FrameOutcome expected;
+        bool checked;
+    };
+    const Row rows[] = {
+        {"finished and right", 0, true, FrameOutcome::ok, true},
+        {"finished and wrong", 41, true, FrameOutcome::bad_udp_checksum, false},
+        {"unfinished partial sum", 41, false, FrameOutcome::ok, false},
+        {"unfinished but the IP header corrupt", 22, false, FrameOutcome::bad_ipv4_checksum, false},
+    };
+    const std::vector<std::uint8_t> reply = build_frame(reply_fields(), payload_of(300));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::uint8_t> frame = reply;
+        if (row.flip_at != 0) frame[row.flip_at] ^= 0x5A;
+        const DecodedFrame decoded = decode_frame(frame.data(), frame.size(), std::nullopt, row.final_sum);
+        EXPECT_EQ(frame_outcome_name(decoded.outcome), frame_outcome_name(row.expected));
+        EXPECT_EQ(decoded.udp_checksum_checked, row.checked);
+        if (row.expected == FrameOutcome::ok) {
+            EXPECT_EQ(decoded.payload_offset, 14u + 20u + 8u);
+            EXPECT_EQ(decoded.payload_length, 300u);
+        }
+    }
+}
+
+}  // namespace
