@@ -152,13 +152,24 @@ Json addresses_array(const std::vector<Ipv4Address>& addresses)
     return list;
 }
 
+Json concerns_array(const std::vector<ServerConcern>& concerns)
+{
+    Json list = Json::array();
+    for (const ServerConcern& concern : concerns)
+        list.push_back(Json{{"server", address_text(concern.server)}, {"flags", concern_words(concern.concerns)}});
+    return list;
+}
+
 Json verdict_object(const Verdict& verdict, bool expectations)
 {
     return Json{{"status", verdict.status},
                 {"text", verdict_text(verdict, expectations)},
                 {"unexpected", addresses_array(verdict.unexpected)},
                 {"silent", addresses_array(verdict.silent)},
-                {"over_limit", verdict.over_limit}};
+                {"concerns", concerns_array(verdict.concerns)},
+                {"over_limit", verdict.over_limit},
+                // --quick: servers that would have answered after the expected ones were not waited for.
+                {"waited_for_late_servers", !verdict.ended_early}};
 }
 
 Json diagnostics_object(const NoReplyFacts& facts)

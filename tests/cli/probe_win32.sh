@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # orvane-probe.exe under Wine on the lab's client host: the window program's report, the verdict with
-# --expect/--quick, JSON Lines, and a clear refusal (status 1) of the options Winsock cannot honour.
+# --expect/--quick, JSON Lines, and a clear refusal (status 3) of the options Winsock cannot honour.
 set -euo pipefail
 source "$ORVANE_LAB_STATE"
 source "$(dirname "$0")/probe_lib.sh"
@@ -42,8 +42,8 @@ expect_status 2 "unexpected server"
 for option in "--interface eth0" "--all-interfaces"; do
     # shellcheck disable=SC2086
     wine_probe $option --wait 1
-    expect_status 1 "$option"
+    expect_status 3 "$option"
     grep -q 'orvane-probe: --interface and --all-interfaces need a socket tied to one interface, which this platform cannot make' \
         "$WORK/err" || fail "$option: $(cat "$WORK/err")"
 done
-pass "orvane-probe.exe under Wine: report, verdicts 0 and 2, JSON, --interface and --all-interfaces refused with 1"
+pass "orvane-probe.exe under Wine: report, verdicts 0 and 2, JSON, --interface and --all-interfaces refused with 3"
