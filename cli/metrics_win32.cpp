@@ -1,0 +1,24 @@
+// Windows: no metrics outlets (prometheus-cpp is not available there); the command line refuses the
+// metrics options, so nothing here is ever asked to open one.
+#include "cli/metrics.h"
+
+struct MetricsOutlet {};
+
+void MetricsOutletDeleter::operator()(MetricsOutlet* outlet) const
+{
+    delete outlet;
+}
+
+bool metrics_supported()
+{
+    return false;
+}
+
+std::string open_metrics(const ProbeOptions& options, MetricsOutletPtr& outlet)
+{
+    outlet.reset();
+    if (options.metrics_listen.empty() && options.metrics_file.empty()) return {};
+    return "metrics are not available on this platform";
+}
+
+void publish_metrics(MetricsOutlet&, const RoundRecord&) {}
