@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/probe_options.h"
 #include "cli/round_record.h"
@@ -26,3 +27,7 @@ std::string open_metrics(const ProbeOptions& options, MetricsOutletPtr& outlet);
 // The round's figures, swapped in whole for the next scrape, and the textfile written anew. A textfile
 // that cannot be written is said once on stderr, and once more when it can be written again.
 void publish_metrics(MetricsOutlet& outlet, const RoundRecord& record);
+
+// The ports the exposer listens on (for --metrics-listen with port numbers picked by the system, as tests do);
+// empty without an exposer.
+std::vector<int> metrics_listening_ports(const MetricsOutlet& outlet);

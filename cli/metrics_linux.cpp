@@ -129,3 +129,8 @@ void publish_metrics(MetricsOutlet& outlet, const RoundRecord& record)
     }
     outlet.snapshot->replace(std::move(families));
 }
+
+std::vector<int> metrics_listening_ports(const MetricsOutlet& outlet)
+{
+    return outlet.exposer ? outlet.exposer->GetListeningPorts() : std::vector<int>{};
+}

@@ -22,3 +22,8 @@ std::string open_metrics(const ProbeOptions& options, MetricsOutletPtr& outlet)
 }
 
 void publish_metrics(MetricsOutlet&, const RoundRecord&) {}
+
+std::vector<int> metrics_listening_ports(const MetricsOutlet&)
+{
+    return {};
+}
