@@ -77,6 +77,6 @@ nak=$(printf '020106009a020000%s' "$(printf '00%.0s' $(seq 8 235))")638253633501
 start_probe 3
 wait_blocks 3 3
 lab server -- "$ORVANE_BIN/lab_send" "$CLIENT_IP" 68 "$nak" || fail "cannot send the NAK"
-wait_probe
+wait_probe 1  # a NAK answering a DISCOVER is a concern: WARNING
 grep -qx ' Flags not-offer' "$WORK/err" || { cat "$WORK/err" >&2; fail "the NAK is not flagged not-offer"; }
 pass "rogue $ALIAS from $ROGUE_IP: status 2, expected with a concern 1, flags in text and JSON, JSON as on the wire; outside offer; NAK"
