@@ -19,6 +19,10 @@ using MetricsOutletPtr = std::unique_ptr<MetricsOutlet, MetricsOutletDeleter>;
 // False where the metrics options cannot work; the command line then refuses them.
 bool metrics_supported();
 
+// Whether the exposer can listen on an IPv6 address: Debian's civetweb, which prometheus-cpp serves
+// through, is built without IPv6, and an [IPv6]:port is then refused at start with that reason.
+bool exposer_has_ipv6();
+
 // Opens what the options ask for (nothing when they ask for none: outlet stays empty). Called after the
 // privileges are dropped: the exposer needs none. Returns an empty string, or the line that says what
 // failed (the probe then ends as UNKNOWN).

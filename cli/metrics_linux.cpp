@@ -5,6 +5,7 @@
 #include <prometheus/collectable.h>
 #include <prometheus/exposer.h>
 
+#include <civetweb.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,6 +73,12 @@ std::string replace_file(const std::string& path, const std::string& text)
 
 }  // namespace
 
+bool exposer_has_ipv6()
+{
+    constexpr unsigned kCivetwebIpv6 = 8;  // civetweb's feature bit for IPv6 listening sockets
+    return mg_check_feature(kCivetwebIpv6) != 0;
+}
+
 struct MetricsOutlet {
     MetricsState state;
     std::shared_ptr<RoundSnapshot> snapshot;
@@ -100,6 +107,10 @@ std::string open_metrics(const ProbeOptions& options, MetricsOutletPtr& outlet)
     made->snapshot = std::make_shared<RoundSnapshot>();
     made->snapshot->replace(metric_families(made->state));
     if (!options.metrics_listen.empty()) {
+        if (!exposer_has_ipv6() && options.metrics_listen[0] == '[')
+            return "cannot serve metrics on " + terminal_text(options.metrics_listen) +
+                   ": the HTTP server under prometheus-cpp here (civetweb) was built without IPv6; give an IPv4 "
+                   "address";
         try {
             // Two threads: a scrape and a stray request are served side by side.
             made->exposer = std::make_unique<prometheus::Exposer>(options.metrics_listen, 2);

@@ -9,6 +9,11 @@ void MetricsOutletDeleter::operator()(MetricsOutlet* outlet) const
     delete outlet;
 }
 
+bool exposer_has_ipv6()
+{
+    return false;
+}
+
 bool metrics_supported()
 {
     return false;

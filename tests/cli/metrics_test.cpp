@@ -240,6 +240,24 @@ TEST(MetricsExposer, AScrapeSeesWholeRoundsOnly)
     EXPECT_EQ(values_of(http_get(ports[0], "/metrics"), "orvane_rounds_total"), std::vector<double>{400.0});
 }
 
+TEST(MetricsExposer, AnIpv6AddressWorksOrIsRefusedForItsReason)
+{
+    ProbeOptions options;
+    options.metrics_listen = "[::1]:0";
+    MetricsOutletPtr outlet;
+    const std::string failure = open_metrics(options, outlet);
+    if (exposer_has_ipv6()) {
+        EXPECT_EQ(failure, "");
+        ASSERT_TRUE(outlet);
+        EXPECT_EQ(metrics_listening_ports(*outlet).size(), 1u);
+    } else {
+        EXPECT_EQ(failure,
+                  "cannot serve metrics on [::1]:0: the HTTP server under prometheus-cpp here (civetweb) was "
+                  "built without IPv6; give an IPv4 address");
+        EXPECT_FALSE(outlet);
+    }
+}
+
 TEST(MetricsExposer, AnAddressItCannotTakeIsSaid)
 {
     ProbeOptions options;
