@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/event_command.h"
+#include "cli/metrics.h"
 #include "cli/probe_options.h"
 #include "cli/send_pacer.h"
 #include "cli/verdict.h"
@@ -193,10 +195,14 @@ TEST_P(ProbeOptionsParse, ReadsTheCommandLine)
     const std::string err = testing::internal::GetCapturedStderr();
     const std::string out = testing::internal::GetCapturedStdout();
     const auto& words_given = GetParam().arguments;
-    const bool asks_for_capture =
-        std::find(words_given.begin(), words_given.end(), std::string("--capture")) != words_given.end();
-    if (asks_for_capture && !packet_capture_supported()) {
-        // Winsock offers no packet socket: every capture command line is refused, whatever else it says.
+    const auto asks_for = [&](const char* option) {
+        return std::find(words_given.begin(), words_given.end(), std::string(option)) != words_given.end();
+    };
+    // Under Winsock there is no packet socket, metrics endpoint or event command: a command line asking for one is
+    // refused, whatever else it says.
+    if ((asks_for("--capture") && !packet_capture_supported()) ||
+        ((asks_for("--metrics-listen") || asks_for("--metrics-file")) && !metrics_supported()) ||
+        (asks_for("--on-change") && !event_commands_supported())) {
         EXPECT_EQ(status, kRefused);
         EXPECT_FALSE(err.empty()) << "a refused command line says why";
         return;
