@@ -297,7 +297,7 @@ std::string reply_json(const ReplyRecord& reply, const ReplyFlags& flags, const 
     return line_of(object);
 }
 
-std::string round_json(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict,
+std::string round_json(int round, std::int64_t unix_ms, const Tally& tally, const Verdict* verdict,
                        const std::vector<ExpectedServer>& expected, const std::vector<std::uint16_t>& lans)
 {
     const bool expectations = !expected.empty();
@@ -307,8 +307,11 @@ std::string round_json(int round, std::int64_t unix_ms, const Tally& tally, cons
                 {"replies", tally.replies},
                 {"not_dhcp", tally.not_dhcp},
                 {"servers", servers_array(tally, expectations)},
-                {"verdict", verdict_object(verdict, expectations)},
-                {"vlans", vlans_array(tally, expected, lans)}};
+                {"cut_short", verdict == nullptr}};
+    if (verdict != nullptr) {
+        object["verdict"] = verdict_object(*verdict, expectations);
+        object["vlans"] = vlans_array(tally, expected, lans);
+    }
     return line_of(object);
 }
 

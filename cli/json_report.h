@@ -12,8 +12,9 @@
 // Each function gives one line of JSON without its line end.
 std::string reply_json(const ReplyRecord& reply, const ReplyFlags& flags, const std::vector<ExpectedServer>& expected);
 
-// lans are the LANs judged: with --vlan's list, the objects carry one verdict per VLAN as well.
-std::string round_json(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict,
+// lans are the LANs judged: with --vlan's list, the objects carry one verdict per VLAN as well. A round the probe
+// was stopped in (verdict null) is marked cut_short and carries no verdict.
+std::string round_json(int round, std::int64_t unix_ms, const Tally& tally, const Verdict* verdict,
                        const std::vector<ExpectedServer>& expected,
                        const std::vector<std::uint16_t>& lans = {kUntaggedLan});
 

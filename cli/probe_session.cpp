@@ -288,16 +288,23 @@ void report_round(ProbeSession& session)
     session.reported_round = session.round;
     const std::vector<ExpectedServer>& expected = session.options.expected;
     const std::vector<std::uint16_t>& lans = session.options.lans;
-    const Verdict verdict = judge_tally(session.this_round, expected, lans);
+    Verdict verdict = judge_tally(session.this_round, expected, lans);
+    // Stopped before its wait was over: its servers are listed, but a silence or a verdict would claim too much.
+    const bool cut_short = run_cut_short(session);
+    if (cut_short) verdict.silent.clear();
     if (is_json(session)) {
-        emit(session, stdout, round_json(session.round, unix_ms_now(), session.this_round, verdict, expected, lans));
+        emit(session, stdout,
+             round_json(session.round, unix_ms_now(), session.this_round, cut_short ? nullptr : &verdict, expected,
+                        lans));
         return;
     }
     std::FILE* stream = own_text_stream(session);
-    emit(session, stream, round_line(session.round, unix_ms_now(), session.this_round, verdict, !expected.empty()));
+    emit(session, stream,
+         round_line(session.round, unix_ms_now(), session.this_round, cut_short ? nullptr : &verdict,
+                    !expected.empty()));
     for (const std::string& line : summary_lines(session.this_round, verdict, !expected.empty()))
         emit(session, stream, " " + line);
-    if (session.options.vlans_given)
+    if (session.options.vlans_given && !cut_short)
         for (const std::string& line : lan_verdict_lines(session.this_round, expected, lans))
             emit(session, stream, " " + line);
 }

@@ -212,12 +212,15 @@ std::string verdict_line(const Verdict& verdict, bool expectations)
     return "Verdict " + std::to_string(verdict.status) + ": " + verdict_text(verdict, expectations);
 }
 
-std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict, bool expectations)
+std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, const Verdict* verdict, bool expectations)
 {
-    return "Round " + std::to_string(round) + " ended " + utc_time_text(unix_ms) + ": " +
-           counted(tally.replies, "reply", "replies") + " from " +
-           counted(static_cast<int>(tally.servers.size()), "server", "servers") + "; " +
-           verdict_line(verdict, expectations);
+    const std::string heard = counted(tally.replies, "reply", "replies") + " from " +
+                              counted(static_cast<int>(tally.servers.size()), "server", "servers");
+    if (verdict == nullptr)
+        return "Round " + std::to_string(round) + " cut short " + utc_time_text(unix_ms) + ": " + heard +
+               "; not judged: the probe was stopped before the round's wait was over";
+    return "Round " + std::to_string(round) + " ended " + utc_time_text(unix_ms) + ": " + heard + "; " +
+           verdict_line(*verdict, expectations);
 }
 
 std::vector<std::string> lan_verdict_lines(const Tally& tally, const std::vector<ExpectedServer>& expected,

@@ -36,7 +36,8 @@ std::string concerns_text(const std::vector<ServerConcern>& concerns);
 
 std::string verdict_text(const Verdict& verdict, bool expectations);
 std::string verdict_line(const Verdict& verdict, bool expectations);
-std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict, bool expectations);
+// A round the probe was stopped in (verdict null) is said to be cut short, not judged.
+std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, const Verdict* verdict, bool expectations);
 
 // --vlan: one verdict line per VLAN, "VLAN 10: Verdict 0: ...", each judged alone.
 std::vector<std::string> lan_verdict_lines(const Tally& tally, const std::vector<ExpectedServer>& expected,

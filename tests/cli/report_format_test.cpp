@@ -181,8 +181,12 @@ TEST(TextSummary, VerdictLines)
         {verdict_line(rogue_and_silent, true),
          "Verdict 2: unexpected server answered: 192.168.77.3, 192.168.77.33; expected server silent: 10.77.0.2"},
         {verdict_line(nothing, false), "Verdict 2: nothing answered"},
-        {round_line(4, 0, Tally{}, nothing, false),
+        {round_line(4, 0, Tally{}, &nothing, false),
          "Round 4 ended 1970-01-01T00:00:00.000Z: 0 replies from 0 servers; Verdict 2: nothing answered"},
+        // A stop in the middle of a round: nobody had the whole wait, so nothing is judged.
+        {round_line(5, 0, Tally{}, nullptr, true),
+         "Round 5 cut short 1970-01-01T00:00:00.000Z: 0 replies from 0 servers; not judged: the probe was stopped "
+         "before the round's wait was over"},
         // --quick answers whether the expected servers answered, not whether a stranger would have.
         {verdict_line(quick, true),
          "Verdict 0: every expected server answered; servers answering later were not waited for (--quick)"},
@@ -441,10 +445,14 @@ TEST(JsonSummary, ServersVerdictAndDiagnostics)
     EXPECT_EQ(d["ipv4_addresses"], Json::array());
     EXPECT_EQ(d["port_68_other_sockets"], 0);
 
-    const Json round = Json::parse(round_json(3, 0, tally, verdict, expected));
+    const Json round = Json::parse(round_json(3, 0, tally, &verdict, expected));
     EXPECT_EQ(round["type"], "round");
     EXPECT_EQ(round["round"], 3);
     EXPECT_EQ(round["servers"].size(), 2u);
+    EXPECT_EQ(round["cut_short"], false);
+    const Json cut = Json::parse(round_json(4, 0, tally, nullptr, expected));
+    EXPECT_EQ(cut["cut_short"], true);
+    EXPECT_FALSE(cut.contains("verdict")) << "a round the probe was stopped in is not judged";
 }
 
 }  // namespace

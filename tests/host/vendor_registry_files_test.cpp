@@ -27,7 +27,8 @@ TEST(VendorRegistryFiles, LoadsTheFilesThatExistAndMissesWhenNoneDo)
 
 TEST(VendorRegistryFiles, InstalledFilesLoadQuicklyAndResolveEachPrefixLength)
 {
-    if (!std::filesystem::exists(std::string(kVendorRegistryFolder) + "/oui.csv")) GTEST_SKIP() << "no ieee-data";
+    if (!std::filesystem::exists(std::filesystem::path(kVendorRegistryFolder) / "oui.csv"))
+        GTEST_SKIP() << "no ieee-data";
     const auto start = std::chrono::steady_clock::now();
     const VendorRegistry registry = load_vendor_registry();
     const auto took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

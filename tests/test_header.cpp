@@ -1,0 +1,1 @@
+// The unit that compiles GoogleTest's header once for every test of the build.
