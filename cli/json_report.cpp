@@ -171,6 +171,17 @@ Json expected_array(const std::vector<ExpectedServer>& servers, bool vlans)
     return list;
 }
 
+Json concerns_array(const std::vector<ServerConcern>& concerns, bool vlans)
+{
+    Json list = Json::array();
+    for (const ServerConcern& concern : concerns) {
+        const std::string server = vlans ? lan_text(concern.server.vlan) + "/" + address_text(concern.server.address)
+                                         : address_text(concern.server.address);
+        list.push_back(Json{{"server", server}, {"flags", concern_words(concern.concerns)}});
+    }
+    return list;
+}
+
 Json verdict_object(const Verdict& verdict, bool expectations)
 {
     Json unexpected = Json::array();
@@ -181,7 +192,10 @@ Json verdict_object(const Verdict& verdict, bool expectations)
                 {"text", verdict_text(verdict, expectations)},
                 {"unexpected", unexpected},
                 {"silent", expected_array(verdict.silent, verdict.vlans)},
-                {"over_limit", verdict.over_limit}};
+                {"concerns", concerns_array(verdict.concerns, verdict.vlans)},
+                {"over_limit", verdict.over_limit},
+                // --quick: servers that would have answered after the expected ones were not waited for.
+                {"waited_for_late_servers", !verdict.ended_early}};
     if (verdict.vlans) {
         Json silent_vlans = Json::array();
         for (const std::uint16_t lan : verdict.silent_lans) silent_vlans.push_back(vlan_value(lan));

@@ -10,6 +10,9 @@
 #include <random>
 
 #include "cli/console_output.h"
+#include "cli/event_command.h"
+#include "cli/metrics.h"
+#include "cli/metrics_address.h"
 #include "cli/verdict.h"
 #include "common/version.h"
 #include "net/packet_capture.h"
@@ -18,10 +21,12 @@
 namespace {
 
 constexpr const char* kFooter =
-    "Exit status: 0 every reply came from an expected server (or, with no --expect, something answered);\n"
-    "1 start-up failure or a refused command line; 2 an unexpected server answered, or more servers than\n"
-    "the probe keeps track of; 3 an expected server stayed silent, or nothing answered;\n"
-    "4 the report could not be written to standard output.";
+    "Exit status, as monitoring plugins give it: 0 OK: every expected server answered and no other did\n"
+    "(without --expect: something answered); 1 WARNING: as OK, but a reply carries a concern (not an\n"
+    "OFFER, identifier differs from source, offer outside the relay's network); 2 CRITICAL: an unexpected\n"
+    "server answered, an expected server was silent, nothing answered, or more servers answered than the\n"
+    "probe keeps track of; 3 UNKNOWN: start-up failure, a refused command line, or the report could not\n"
+    "be written.";
 
 // A number as the messages show it: short, whatever its size.
 std::string short_number(double value)
@@ -112,6 +117,10 @@ void check_together(const ProbeOptions& options)
     // stretched without a word for as long as the monitor runs.
     if (options.monitor && !options.interval_given && options.wait_seconds < kMinRoundSeconds)
         throw CLI::ValidationError("--monitor", "--monitor needs rounds of at least 1 second (--interval)");
+    if (!metrics_supported() && (!options.metrics_listen.empty() || !options.metrics_file.empty()))
+        throw CLI::ValidationError("--metrics-listen", "metrics are not available on this platform");
+    if (!event_commands_supported() && !options.on_change.empty())
+        throw CLI::ValidationError("--on-change", "--on-change is not available on this platform");
 }
 
 }  // namespace
@@ -216,10 +225,29 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
                      ->type_name("LIST")
                      ->check(CLI::Validator(check_vlan_list, ""));
     auto* quick = app.add_flag("--quick", options.quick, "End as soon as every expected server has answered");
-    app.add_option("--format", format, "Report as text blocks or as JSON Lines")
-        ->type_name("text|json")
-        ->check(CLI::IsMember({"text", "json"}))
-        ->capture_default_str();
+    auto* format_option =
+        app.add_option("--format", format,
+                       "Report as text blocks, as JSON Lines, or as one monitoring plugin's status line (nagios)")
+            ->type_name("text|json|nagios")
+            ->check(CLI::IsMember({"text", "json", "nagios"}))
+            ->capture_default_str();
+    auto* listen = app.add_option("--metrics-listen", options.metrics_listen,
+                                  "With --monitor, serve Prometheus metrics on /metrics at this address")
+                       ->type_name("ADDRESS:PORT")
+                       ->check(CLI::Validator([](std::string& text) { return check_listen_address(text); }, ""));
+    app.add_option("--metrics-file", options.metrics_file,
+                   "Write the metrics after each round to FILE.prom, replaced whole (node_exporter textfile)")
+        ->type_name("FILE")
+        ->check(CLI::Validator([](std::string& text) { return check_metrics_path(text); }, ""));
+    auto* on_change =
+        app.add_option("--on-change", options.on_change,
+                       "With --monitor, run COMMAND (through /bin/sh -c) for each event on change")
+            ->type_name("COMMAND")
+            ->check(CLI::Validator(
+                [](std::string& text) {
+                    return text.empty() ? std::string("the --on-change command cannot be empty") : std::string();
+                },
+                ""));
     auto* log = app.add_option("--log", log_path, "Append raw replies to FILE instead of ./LogFile")->type_name("FILE");
     auto* no_log = app.add_flag("--no-log", options.no_log, "Keep no raw log");
 
@@ -229,10 +257,16 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
     vlan->needs(capture);
     quick->excludes(monitor);
     log->excludes(no_log);
+    listen->needs(monitor);
+    on_change->needs(monitor);
 
     try {
         app.parse(argc, argv);
         options.interval_given = interval->count() > 0;
+        // A plugin's check ends with its one status line; a monitor never ends.
+        if (format == "nagios" && options.monitor)
+            throw CLI::ValidationError(format_option->get_name(),
+                                       "--format nagios is for single checks, not --monitor");
         check_together(options);
         if ((options.capture || vlan->count() > 0) && !packet_capture_supported())
             throw CLI::ValidationError(std::string(options.capture ? "--capture" : "--vlan") +
@@ -248,8 +282,8 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
             resolve_expectations(entries, options.lans, options.vlans_given, options.capture, options.expected);
         if (!refused.empty()) throw CLI::ValidationError(refused);
     } catch (const CLI::ParseError& error) {
-        // CLI11 prints the help or the complaint (through failure_text). A refused command line is a
-        // failure to start, so that it cannot be taken for a verdict.
+        // CLI11 prints the help or the complaint (through failure_text). A refused command line says
+        // nothing about the LAN (UNKNOWN), so that it cannot be taken for a verdict.
         return app.exit(error) == 0 ? 0 : kExitRefusedCommandLine;
     }
     if (mac == "random") {
@@ -259,7 +293,9 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
     } else if (!mac.empty()) {
         options.mac_given = parse_hardware_address(mac, options.mac);
     }
-    options.format = format == "json" ? OutputFormat::json : OutputFormat::text;
+    options.format = format == "json"     ? OutputFormat::json
+                     : format == "nagios" ? OutputFormat::nagios
+                                          : OutputFormat::text;
     options.log_path = log_path;
     options.extended_text = options.format == OutputFormat::text && any_new_option(app);
     return -1;

@@ -11,7 +11,7 @@
 #include "common/ethernet.h"
 #include "common/ipv4.h"
 
-enum class OutputFormat { text, json };
+enum class OutputFormat { text, json, nagios };
 
 // The ranges of the numbers on the command line, each checked as a finite number before any use.
 inline constexpr double kMaxWaitSeconds = 3600.0;
@@ -42,6 +42,9 @@ struct ProbeOptions {
     OutputFormat format = OutputFormat::text;
     std::string log_path = "LogFile";
     bool no_log = false;
+    std::string metrics_listen;  // ADDRESS:PORT for /metrics; empty: nothing listens
+    std::string metrics_file;    // the textfile written after each round; empty: none
+    std::string on_change;       // the command run for each event in --monitor; empty: none
     // Any option beyond --wait: the text report then carries the probe's own lines in each block and its
     // summary on stdout. Without one, stdout is exactly the window program's report.
     bool extended_text = false;
@@ -60,8 +63,8 @@ std::string read_seconds(const std::string& text, double low, double high, doubl
 std::string read_whole_number(const std::string& text, int low, int high, int& number);
 
 // Reads the command line into options. Returns -1 to go on, or the exit status to end with at once:
-// 0 after --help or --version, kExitRefusedCommandLine for a command line that is refused (with the reason on
-// stderr, control characters escaped), also for --capture and --vlan where the platform cannot capture.
+// 0 after --help or --version, 3 (kExitRefusedCommandLine) for a command line that is refused (with the reason
+// on stderr, control characters escaped), also for --capture and --vlan where the platform cannot capture.
 int parse_probe_options(int argc, char** argv, ProbeOptions& options);
 
 // Makes random bytes into a locally administered unicast Ethernet address (bit 1 of the first byte

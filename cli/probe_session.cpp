@@ -10,6 +10,7 @@
 #include "cli/capture_round.h"
 #include "cli/console_output.h"
 #include "cli/json_report.h"
+#include "cli/nagios_report.h"
 #include "cli/reply_flags.h"
 #include "cli/text_report.h"
 #include "cli/verdict.h"
@@ -29,6 +30,12 @@ constexpr int kLongestWaitMs = 200;
 bool is_json(const ProbeSession& session)
 {
     return session.options.format == OutputFormat::json;
+}
+
+// --format nagios prints its status line at the end and nothing before it.
+bool is_nagios(const ProbeSession& session)
+{
+    return session.options.format == OutputFormat::nagios;
 }
 
 // Standard output is gone: said once on stderr, and from here on everything goes there.
@@ -163,6 +170,7 @@ void begin_session(ProbeSession& session, const ProbeOptions& options, const std
 void start_round(ProbeSession& session)
 {
     session.round += 1;
+    session.round_started = std::chrono::duration<double>(std::chrono::steady_clock::now() - session.started).count();
     session.this_round = Tally{};
 }
 
@@ -200,7 +208,7 @@ bool send_round(ProbeSession& session)
         } else {
             session.sends.sent += 1;
         }
-        if (!is_json(session))
+        if (session.options.format == OutputFormat::text)
             print_line(stderr, "Packets Sent: " + std::to_string(static_cast<std::uint32_t>(session.sent_count)));
     }
     return true;
@@ -270,7 +278,7 @@ void handle_reply(ProbeSession& session, ReplyRecord& reply)
     const ReplyFlags flags = judge_reply(reply, session.run, expected);
     if (is_json(session))
         emit(session, stdout, reply_json(reply, flags, expected));
-    else
+    else if (!is_nagios(session))
         report_block(session, reply, flags);
 }
 
@@ -294,11 +302,34 @@ void report_round(ProbeSession& session)
             emit(session, stream, " " + line);
 }
 
+void end_round(ProbeSession& session)
+{
+    if (session.round == 0 || session.round == session.ended_round) return;
+    session.ended_round = session.round;
+    if (session.options.monitor) report_round(session);
+    // A round cut short is no round: its silent servers may simply not have had the time to answer.
+    if (run_cut_short(session)) return;
+    const std::vector<ExpectedServer>& expected = session.options.expected;
+    Verdict verdict = judge_tally(session.this_round, expected, session.options.lans);
+    verdict.ended_early = session.ended_early;
+    RoundFacts facts;
+    facts.round = session.round;
+    facts.unix_ms = unix_ms_now();
+    facts.started_elapsed = session.round_started;
+    facts.ended_elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - session.started).count();
+    facts.interval_seconds = round_interval(session.options);
+    facts.probe_interface = session.options.interface;
+    facts.intake = &session.intake;
+    watch_round(session.watch, make_round_record(facts, session.this_round, verdict, expected));
+}
+
 int finish_session(ProbeSession& session)
 {
+    close_round_watch(session.watch);
     const std::vector<ExpectedServer>& expected = session.options.expected;
     const std::vector<std::uint16_t>& lans = session.options.lans;
-    const Verdict verdict = judge_tally(session.run, expected, lans);
+    Verdict verdict = judge_tally(session.run, expected, lans);
+    verdict.ended_early = session.ended_early;
     NoReplyFacts facts;
     const bool silent_run = verdict.nothing_answered;
     if (silent_run) {
@@ -308,7 +339,16 @@ int finish_session(ProbeSession& session)
         facts.captured = session.options.capture;
         if (facts.captured) facts.port68_ours = 0;  // a capture holds no port
     }
-    if (is_json(session)) {
+    if (is_nagios(session)) {
+        double first_reply = -1.0;
+        for (const ServerRecord& server : session.run.servers)
+            if (first_reply < 0.0 || server.first_elapsed < first_reply) first_reply = server.first_elapsed;
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - session.started).count();
+        for (const std::string& line :
+             nagios_lines(session.run, verdict, !expected.empty(), session.intake, first_reply, elapsed))
+            emit(session, stdout, line);
+    } else if (is_json(session)) {
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - session.started).count();
         emit(session, stdout,

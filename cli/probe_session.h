@@ -11,6 +11,7 @@
 #include "cli/diagnostics.h"
 #include "cli/probe_options.h"
 #include "cli/probe_startup.h"
+#include "cli/round_watch.h"
 #include "cli/send_pacer.h"
 #include "cli/server_tally.h"
 #include "net/raw_log.h"
@@ -27,9 +28,11 @@ struct ProbeSession {
     const std::atomic<int>* stop_request = nullptr;
     std::chrono::steady_clock::time_point started{};
     int round = 0;
-    Tally run;               // every reply of the run
-    Tally this_round;        // the replies since the last request
-    int reported_round = 0;  // the last round report_round has shown
+    double round_started = 0.0;  // the current round's request, in seconds since started
+    int ended_round = 0;         // the last round end_round has taken
+    Tally run;                   // every reply of the run
+    Tally this_round;            // the replies since the last request
+    int reported_round = 0;      // the last round report_round has shown
     SendRecord sends;
     SendPacer pacer;
     // --log, LogFile or none; its path points into options, so a session is never copied.
@@ -37,8 +40,10 @@ struct ProbeSession {
     bool log_failing = false;      // the log's failure has been said and it has not been written since
     IntakeRecord intake;           // the log's misses and the kernel's drops
     std::vector<long long> drops;  // each reply endpoint's last drop count; -1 until one is known
+    bool ended_early = false;      // --quick ended the run before its wait was out
     // Standard output failed (a closed pipe, a full disk): the run ends, and what is left goes to stderr.
     bool output_failed = false;
+    RoundWatch watch;  // metrics and events of each round
     // The window program's counts, request and reply as the plain report shows them.
     std::int32_t sent_count = 0;
     std::int32_t received_count = 0;
@@ -87,6 +92,10 @@ void handle_reply(ProbeSession& session, ReplyRecord& reply);
 
 // --monitor: the round's line and its servers (text) or its round object (JSON), once per round.
 void report_round(ProbeSession& session);
+
+// The end of the current round, once: its report in --monitor, and unless the run was cut short in the
+// middle of it, its metrics and events.
+void end_round(ProbeSession& session);
 
 // The servers, the verdict and, when nothing answered, what the probe found out. Returns the verdict's
 // exit status, or kExitOutputFailure when standard output failed (the summary then went to stderr).

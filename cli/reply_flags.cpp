@@ -3,21 +3,7 @@
 
 #include <algorithm>
 
-#include "host/interfaces.h"
-
 namespace {
-
-RelayNetwork judge_relay_network(const ReplyRecord& reply)
-{
-    const ReplyFields& fields = reply.fields;
-    if (!is_relayed(reply) || is_zero_address(fields.offered_address)) return RelayNetwork::not_relayed;
-    // The relay's network is the one the server itself names for the client: giaddr under the subnet
-    // mask sent with the offer.
-    if (!fields.has_subnet_mask) return RelayNetwork::unknown;
-    const int prefix = prefix_length_of(fields.subnet_mask);
-    return same_network(fields.offered_address, fields.relay_address, prefix) ? RelayNetwork::inside
-                                                                              : RelayNetwork::outside;
-}
 
 // A server answering the same way from two Ethernet addresses is one address spoofed, or a fail-over.
 bool judge_ethernet_changed(const ReplyRecord& reply, const ServerRecord* server)
@@ -39,9 +25,7 @@ ReplyFlags judge_reply(const ReplyRecord& reply, const Tally& tally, const std::
     flags.unexpected_server = !expected.empty() && !reply_is_expected(expected, reply);
     flags.not_offer = !is_offer(reply);
     flags.no_server_identifier = !fields.has_server_identifier;
-    // A relayed reply comes from the relay by design; only a direct one should come from the server itself.
-    flags.identifier_differs_from_source =
-        fields.has_server_identifier && !is_relayed(reply) && fields.server_identifier != reply.source.address;
+    flags.identifier_differs_from_source = (reply_concerns(reply) & kConcernIdentifierDiffers) != 0;
     const ServerRecord* server = find_server(tally, server_key(reply), reply.vlan);
     flags.several_paths = server != nullptr && distinct_routes(*server) > 1;
     const LinkOffers* link = find_link(tally, reply.interface, reply.vlan);
@@ -62,10 +46,18 @@ std::vector<std::string> flag_words(const ReplyFlags& flags)
     if (flags.identifier_differs_from_source) words.push_back("identifier-differs-from-source");
     if (flags.several_paths) words.push_back("several-paths");
     if (flags.several_servers_on_link) words.push_back("several-servers-on-link");
-    if (flags.relay_network == RelayNetwork::inside) words.push_back("offer-inside-relay-network");
     if (flags.relay_network == RelayNetwork::outside) words.push_back("offer-outside-relay-network");
     if (flags.not_dhcp) words.push_back("not-dhcp");
     if (flags.over_limit) words.push_back("over-limit");
     if (flags.ethernet_changed) words.push_back("ethernet-changed");
+    return words;
+}
+
+std::vector<std::string> concern_words(unsigned concerns)
+{
+    std::vector<std::string> words;
+    if ((concerns & kConcernNotOffer) != 0) words.push_back("not-offer");
+    if ((concerns & kConcernIdentifierDiffers) != 0) words.push_back("identifier-differs-from-source");
+    if ((concerns & kConcernOutsideRelayNetwork) != 0) words.push_back("offer-outside-relay-network");
     return words;
 }

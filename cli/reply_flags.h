@@ -6,13 +6,6 @@
 
 #include "cli/server_tally.h"
 
-enum class RelayNetwork {
-    not_relayed,  // a direct reply, or one without an offered address
-    unknown,      // relayed, but no subnet mask came with it
-    inside,       // the offered address lies in the relay's network, by the reply's own subnet mask
-    outside,
-};
-
 struct ReplyFlags {
     bool unexpected_server = false;  // --expect named servers and this is none of them
     bool not_offer = false;          // message type other than OFFER, or none at all
@@ -32,3 +25,6 @@ ReplyFlags judge_reply(const ReplyRecord& reply, const Tally& tally, const std::
 
 // The flags as words for the text report, in a fixed order; empty when nothing is flagged.
 std::vector<std::string> flag_words(const ReplyFlags& flags);
+
+// The concern bits (kConcern...) as the same words, in the same order as flag_words.
+std::vector<std::string> concern_words(unsigned concerns);

@@ -31,11 +31,17 @@ void add_path(ServerRecord& server, const ReplyRecord& reply)
     path.captured = reply.captured;
     path.ethernet = reply.ethernet;
     path.vendor = reply.vendor;
-    const bool known = std::any_of(server.paths.begin(), server.paths.end(), [&path](const ServerPath& p) {
+    auto known = std::find_if(server.paths.begin(), server.paths.end(), [&path](const ServerPath& p) {
         return p.interface == path.interface && p.relay == path.relay && p.source == path.source &&
                p.captured == path.captured && p.ethernet == path.ethernet;
     });
-    if (!known && server.paths.size() < kMaxPathsPerServer) server.paths.push_back(path);
+    if (known == server.paths.end()) {
+        if (server.paths.size() >= kMaxPathsPerServer) return;
+        server.paths.push_back(path);
+        known = server.paths.end() - 1;
+    }
+    known->replies += 1;
+    if (is_offer(reply) && known->first_offer_elapsed < 0.0) known->first_offer_elapsed = reply.elapsed;
 }
 
 void add_link_offer(Tally& tally, const ReplyRecord& reply)
@@ -65,6 +71,30 @@ bool is_relayed(const ReplyRecord& reply)
 bool is_offer(const ReplyRecord& reply)
 {
     return reply.fields.has_message_type && reply.fields.message_type == kDhcpOffer;
+}
+
+RelayNetwork judge_relay_network(const ReplyRecord& reply)
+{
+    const ReplyFields& fields = reply.fields;
+    if (!is_relayed(reply) || is_zero_address(fields.offered_address)) return RelayNetwork::not_relayed;
+    // The relay's network is the one the server itself names for the client: giaddr under the subnet
+    // mask sent with the offer.
+    if (!fields.has_subnet_mask) return RelayNetwork::unknown;
+    const int prefix = prefix_length_of(fields.subnet_mask);
+    return same_network(fields.offered_address, fields.relay_address, prefix) ? RelayNetwork::inside
+                                                                              : RelayNetwork::outside;
+}
+
+unsigned reply_concerns(const ReplyRecord& reply)
+{
+    const ReplyFields& fields = reply.fields;
+    unsigned concerns = 0;
+    // A relayed reply comes from the relay by design; only a direct one should come from the server itself.
+    if (fields.has_server_identifier && !is_relayed(reply) && fields.server_identifier != reply.source.address)
+        concerns |= kConcernIdentifierDiffers;
+    if (judge_relay_network(reply) == RelayNetwork::outside) concerns |= kConcernOutsideRelayNetwork;
+    if (!is_offer(reply)) concerns |= kConcernNotOffer;
+    return concerns;
 }
 
 bool reply_is_expected(const std::vector<ExpectedServer>& expected, const ReplyRecord& reply)
@@ -99,7 +129,11 @@ void tally_reply(Tally& tally, const ReplyRecord& reply, const std::vector<Expec
     if (reply.captured && tally.ethernet_sources.size() < kMaxServers * kMaxPathsPerServer)
         tally.ethernet_sources.insert(LanEthernet{reply.vlan, reply.ethernet});
     server.replies += 1;
-    if (is_offer(reply)) server.offers += 1;
+    if (is_offer(reply)) {
+        if (server.offers == 0) server.first_offered = reply.fields.offered_address;
+        server.offers += 1;
+    }
+    server.concerns |= reply_concerns(reply);
     if (server.last_round != reply.round) {
         server.rounds += 1;
         server.last_round = reply.round;

@@ -45,8 +45,25 @@ bool is_offer(const ReplyRecord& reply);
 // its Ethernet source.
 bool reply_is_expected(const std::vector<ExpectedServer>& expected, const ReplyRecord& reply);
 
+// What in a reply makes an otherwise healthy verdict a warning: bits of ServerRecord::concerns.
+inline constexpr unsigned kConcernIdentifierDiffers = 1;    // a direct reply sent from another address
+inline constexpr unsigned kConcernOutsideRelayNetwork = 2;  // a relayed offer outside the relay's network
+inline constexpr unsigned kConcernNotOffer = 4;             // an answer to a DISCOVER that is no OFFER
+
+// Where the offered address lies against the relay's network.
+enum class RelayNetwork {
+    not_relayed,  // a direct reply, or one without an offered address
+    unknown,      // relayed, but no subnet mask came with it
+    inside,       // the offered address lies in the relay's network, by the reply's own subnet mask
+    outside,
+};
+RelayNetwork judge_relay_network(const ReplyRecord& reply);
+
+// The reply's concerns, from the reply alone. Pure.
+unsigned reply_concerns(const ReplyRecord& reply);
+
 // One way a server's replies reached the probe: the interface, the relay (zero when direct), the address the
-// datagram came from and, captured, the Ethernet address that sent it.
+// datagram came from and, captured, the Ethernet address that sent it, with what came that way.
 struct ServerPath {
     std::string interface;
     Ipv4Address relay{};
@@ -54,6 +71,8 @@ struct ServerPath {
     bool captured = false;
     HardwareAddress ethernet{};
     std::string vendor;
+    int replies = 0;
+    double first_offer_elapsed = -1.0;  // seconds since the probe started; -1 before an offer came this way
 };
 
 // A server on one LAN: one LAN's server and another's are counted apart, even under one identifier.
@@ -66,6 +85,8 @@ struct ServerRecord {
     int rounds = 0;  // rounds in which it answered
     int last_round = 0;
     int unexpected_replies = 0;
+    unsigned concerns = 0;        // kConcern... bits of its replies
+    Ipv4Address first_offered{};  // the address its first offer offered; zero before one
     std::int64_t first_unix_ms = 0, last_unix_ms = 0;
     double first_elapsed = 0.0, last_elapsed = 0.0;
     std::vector<ServerPath> paths;

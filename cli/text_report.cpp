@@ -68,6 +68,24 @@ void civil_from_days(std::int64_t days, int& year, int& month, int& day)
     year = static_cast<int>(year_of_era + era * 400 + (month <= 2 ? 1 : 0));
 }
 
+}  // namespace
+
+std::string concerns_text(const std::vector<ServerConcern>& concerns)
+{
+    constexpr std::size_t kShown = 8;
+    std::string text = "replies carry concerns:";
+    for (std::size_t k = 0; k < concerns.size() && k < kShown; ++k) {
+        const LanAddress& server = concerns[k].server;
+        text += (k == 0 ? " " : ", ") + (server.vlan == kUntaggedLan ? std::string() : lan_text(server.vlan) + "/") +
+                address_text(server.address);
+        for (const std::string& word : concern_words(concerns[k].concerns)) text += " " + word;
+    }
+    if (concerns.size() > kShown) text += " and " + std::to_string(concerns.size() - kShown) + " more";
+    return text;
+}
+
+namespace {
+
 std::string message_text(const ReplyRecord& reply)
 {
     if (!reply.fields.has_message_type) return "none";
@@ -160,30 +178,33 @@ std::vector<std::string> summary_lines(const Tally& tally, const Verdict& verdic
 
 std::string verdict_text(const Verdict& verdict, bool expectations)
 {
-    std::string over;
-    if (verdict.over_limit > 0)
-        over = "more than " + std::to_string(kMaxServers) + " servers answered; " +
-               counted(verdict.over_limit, "answer", "answers") + " over the limit";
-    switch (verdict.status) {
-        case kExitUnexpectedServer:
-            if (verdict.unexpected.empty()) return over;
-            return (over.empty() ? "" : over + "; ") +
-                   "unexpected server answered: " + joined(unexpected_names(verdict));
-        case kExitSilent: {
-            if (verdict.nothing_answered) return "nothing answered";
-            std::vector<std::string> parts;
-            if (!verdict.silent_lans.empty()) {
-                std::vector<std::string> lans;
-                for (const std::uint16_t lan : verdict.silent_lans) lans.push_back(lan_text(lan));
-                parts.push_back("nothing answered on VLAN " + joined(lans));
-            }
-            if (!verdict.silent.empty()) parts.push_back("expected server silent: " + joined(silent_names(verdict)));
-            return parts.size() == 2 ? parts[0] + "; " + parts[1] : parts.empty() ? std::string() : parts[0];
+    if (verdict.status == kExitCritical) {
+        if (verdict.nothing_answered) return "nothing answered";
+        std::vector<std::string> findings;
+        if (verdict.over_limit > 0)
+            findings.push_back("more than " + std::to_string(kMaxServers) + " servers answered; " +
+                               counted(verdict.over_limit, "answer", "answers") + " over the limit");
+        if (!verdict.unexpected.empty())
+            findings.push_back("unexpected server answered: " + joined(unexpected_names(verdict)));
+        if (!verdict.silent_lans.empty()) {
+            std::vector<std::string> lans;
+            for (const std::uint16_t lan : verdict.silent_lans) lans.push_back(lan_text(lan));
+            findings.push_back("nothing answered on VLAN " + joined(lans));
         }
-        default: break;
+        if (!verdict.silent.empty()) findings.push_back("expected server silent: " + joined(silent_names(verdict)));
+        std::string text;
+        for (const std::string& finding : findings) text += (text.empty() ? "" : "; ") + finding;
+        return text;
     }
-    if (expectations) return "every reply came from an expected server";
-    return "something answered; no server was named with --expect";
+    std::string text;
+    if (verdict.ended_early)
+        text = "every expected server answered; servers answering later were not waited for (--quick)";
+    else if (expectations)
+        text = "every reply came from an expected server";
+    else
+        text = "something answered; no server was named with --expect";
+    if (verdict.status == kExitConcern) text += "; " + concerns_text(verdict.concerns);
+    return text;
 }
 
 std::string verdict_line(const Verdict& verdict, bool expectations)

@@ -31,6 +31,9 @@ std::string ethernet_text(const HardwareAddress& ethernet, const std::string& ve
 // Every server once, then each silent expected one.
 std::vector<std::string> summary_lines(const Tally& tally, const Verdict& verdict, bool expectations);
 
+// "replies carry concerns: 10.0.0.5 offer-outside-relay-network, ...": the servers and their concern words.
+std::string concerns_text(const std::vector<ServerConcern>& concerns);
+
 std::string verdict_text(const Verdict& verdict, bool expectations);
 std::string verdict_line(const Verdict& verdict, bool expectations);
 std::string round_line(int round, std::int64_t unix_ms, const Tally& tally, const Verdict& verdict, bool expectations);

@@ -51,6 +51,8 @@ Verdict judge_tally(const Tally& tally, const std::vector<ExpectedServer>& expec
         answered[server.vlan] = true;
         any_answered = true;
         if (server.unexpected_replies > 0) verdict.unexpected.push_back(LanAddress{server.vlan, server.key});
+        if (server.concerns != 0)
+            verdict.concerns.push_back(ServerConcern{LanAddress{server.vlan, server.key}, server.concerns});
     }
     verdict.nothing_answered = !any_answered && tally.over_limit == 0;
     if (lans.size() > 1)
@@ -58,12 +60,11 @@ Verdict judge_tally(const Tally& tally, const std::vector<ExpectedServer>& expec
             if (!marked(answered, lan)) verdict.silent_lans.push_back(lan);
     for (const ExpectedServer& server : expected)
         if (marked(judged, server.vlan) && !has_answered(tally, server)) verdict.silent.push_back(server);
-    if (verdict.over_limit > 0)
-        verdict.status = kExitOverLimit;
-    else if (!verdict.unexpected.empty())
-        verdict.status = kExitUnexpectedServer;
-    else if (verdict.nothing_answered || !verdict.silent.empty() || !verdict.silent_lans.empty())
-        verdict.status = kExitSilent;
+    if (verdict.over_limit > 0 || !verdict.unexpected.empty() || verdict.nothing_answered || !verdict.silent.empty() ||
+        !verdict.silent_lans.empty())
+        verdict.status = kExitCritical;
+    else if (!verdict.concerns.empty())
+        verdict.status = kExitConcern;
     else
         verdict.status = kExitHealthy;
     return verdict;

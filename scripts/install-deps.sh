@@ -14,7 +14,20 @@ missing=$(for p in $(packages packages.txt) $(packages packages-wine.txt); do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' || echo "$p"
 done)
 if [ -n "$missing" ]; then
+    # Prometheus and Nagios run inside the lab's namespaces only: their packages must not start a service
+    # on this host, now or at the next boot.
+    held=
+    if [ ! -e /usr/sbin/policy-rc.d ]; then
+        printf '#!/bin/sh\nexit 101\n' >/usr/sbin/policy-rc.d
+        chmod 755 /usr/sbin/policy-rc.d
+        held=yes
+    fi
     apt-get update -q
     apt-get install -y -q --no-install-recommends $(packages packages.txt)
     apt-get install -y -q $(packages packages-wine.txt)
+    [ -z "$held" ] || rm -f /usr/sbin/policy-rc.d
+    for service in prometheus nagios4; do
+        if [ -d /run/systemd/system ]; then systemctl disable --now "$service" >/dev/null 2>&1 || true; fi
+        if command -v update-rc.d >/dev/null; then update-rc.d "$service" disable >/dev/null 2>&1 || true; fi
+    done
 fi

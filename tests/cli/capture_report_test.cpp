@@ -172,16 +172,17 @@ void PrintTo(const LanVerdictCase& c, std::ostream* out)
 const LanVerdictCase kLanVerdictCases[] = {
     {"every_vlan_answered_nothing_named", {{10, kServer, kServerMac}, {20, kOther, kServerMac}}, {}, {10, 20}, 0,
      "something answered; no server was named with --expect"},
-    {"one_vlan_silent", {{10, kServer, kServerMac}}, {}, {10, 20, 30}, 3, "nothing answered on VLAN 20, 30"},
-    {"every_vlan_silent", {}, {}, {10, 20}, 3, "nothing answered"},
+    {"one_vlan_silent", {{10, kServer, kServerMac}}, {}, {10, 20, 30}, 2, "nothing answered on VLAN 20, 30"},
+    {"every_vlan_silent", {}, {}, {10, 20}, 2, "nothing answered"},
     {"a_rogue_on_one_vlan", {{10, kServer, kServerMac}, {20, kOther, kServerMac}, {20, kRogue, kRogueMac}},
      {expected_address(kServer, 10), expected_address(kOther, 20)}, {10, 20}, 2, "unexpected server answered: 20/10.0.20.3"},
     {"the_rogue_named_by_ethernet", {{20, kOther, kServerMac}, {20, kRogue, kRogueMac}},
      {expected_address(kOther, 20), expected_ethernet(kRogueMac, 20)}, {20}, 0, "every reply came from an expected server"},
     {"expected_server_on_the_wrong_vlan", {{10, kServer, kServerMac}, {20, kServer, kServerMac}},
-     {expected_address(kServer, 10), expected_address(kOther, 20)}, {10, 20}, 2, "unexpected server answered: 20/10.0.10.1"},
+     {expected_address(kServer, 10), expected_address(kOther, 20)}, {10, 20}, 2,
+     "unexpected server answered: 20/10.0.10.1; expected server silent: 20/10.0.20.1"},
     {"silent_expected_server_and_silent_vlan", {{10, kServer, kServerMac}},
-     {expected_address(kServer, 10), expected_ethernet(kRogueMac, 10), expected_address(kOther, 20)}, {10, 20}, 3,
+     {expected_address(kServer, 10), expected_ethernet(kRogueMac, 10), expected_address(kOther, 20)}, {10, 20}, 2,
      "nothing answered on VLAN 20; expected server silent: 10/02:4f:52:58:00:14, 20/10.0.20.1"},
     {"replies_on_a_vlan_not_probed_are_not_judged", {{10, kServer, kServerMac}, {40, kRogue, kRogueMac}},
      {expected_address(kServer, 10)}, {10}, 0, "every reply came from an expected server"},
@@ -240,7 +241,8 @@ TEST(CapturedText, BlockSummaryAndVerdictLines)
             "Server 10.0.20.1 on VLAN 20 expected: silent"}));
     EXPECT_EQ(lan_verdict_lines(tally, expected, {10, 20}),
               (std::vector<std::string>{"VLAN 10: Verdict 0: every reply came from an expected server",
-                                        "VLAN 20: Verdict 2: unexpected server answered: 20/10.0.20.3"}));
+                                        "VLAN 20: Verdict 2: unexpected server answered: 20/10.0.20.3; expected "
+                                        "server silent: 20/10.0.20.1"}));
 }
 
 TEST(CapturedText, FramesThatWereNoReplyAreCountedByKind)
@@ -301,7 +303,9 @@ TEST(CapturedJson, ReplyServersVerdictsAndFrames)
                                      {"text", "every reply came from an expected server"},
                                      {"unexpected", Json::array()},
                                      {"silent", Json::array()},
+                                     {"concerns", Json::array()},
                                      {"over_limit", 0},
+                                     {"waited_for_late_servers", true},
                                      {"silent_vlans", Json::array()}}}}));
     EXPECT_EQ(j["vlans"][2]["verdict"]["text"], "nothing answered");
     EXPECT_EQ(j["frames"]["stacked-tags"], 2);

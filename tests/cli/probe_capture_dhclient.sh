@@ -11,7 +11,7 @@ source "$(dirname "$0")/probe_lib.sh"
 dhclient_snapshot
 
 run_probe_on client --wait 1
-expect_status 1 "the plain probe beside dhclient"
+expect_status 3 "the plain probe beside dhclient"
 grep -q 'cannot bind UDP port 68: .*another program holds it' "$WORK/err" || fail "no port-held diagnosis: $(cat "$WORK/err")"
 
 run_probe_on client --capture --interface eth0 --expect "$SERVER_IP,$UPSTREAM_IP" --wait 1.5 --format json
@@ -35,7 +35,7 @@ as_nobody() {  # as_nobody CAPS ARGS...
 }
 status=0
 as_nobody -all --capture --interface eth0 --wait 1 >"$WORK/out" 2>"$WORK/err" || status=$?
-[ "$status" -eq 1 ] || fail "no right: status $status"
+[ "$status" -eq 3 ] || fail "no right: status $status"
 grep -q "cannot open a packet socket on interface eth0: Operation not permitted; --capture needs cap_net_raw" "$WORK/err" \
     || fail "no right: $(cat "$WORK/err")"
 as_nobody +net_raw --capture --interface eth0 --expect "$SERVER_IP,$UPSTREAM_IP" --wait 2 >"$WORK/out" 2>"$WORK/err" &

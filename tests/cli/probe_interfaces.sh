@@ -66,10 +66,10 @@ for _ in 1 2; do
 done
 [ "${randoms[0]}" != "${randoms[1]}" ] || fail "two random MACs alike: ${randoms[0]}"
 
-# An interface on no link: nothing answers (3) and the probe says what it found.
+# An interface on no link: nothing answers (2, CRITICAL) and the probe says what it found.
 run_probe_on client --interface lone0 --wait 1
-expect_status 3 "--interface lone0"
-has_line "Verdict 3: nothing answered" "lone0"
+expect_status 2 "--interface lone0"
+has_line "Verdict 2: nothing answered" "lone0"
 has_line " Ports: UDP 67 and 68 bound on lone0" "lone0"
 has_line " Requests: 1 sent" "lone0"
 has_line " Broadcast on lone0: leaves through lone0 from 10.99.0.1" "lone0"
@@ -78,19 +78,19 @@ has_line " Port 68: no other program holds it" "lone0"
 
 # A host with no address and no route (the lab's switch): the send fails, and the probe says why.
 run_probe_on switch --format json --wait 0.5
-expect_status 3 "no address"
+expect_status 2 "no address"
 jq -e '.diagnostics | .requests_failed == 1 and .send_error == "Network is unreachable"
     and .broadcast_routes[0].found == false and .ipv4_addresses == [] and .port_68_other_sockets == 0' \
     <<<"$(tail -n 1 "$WORK/out")" >/dev/null || fail "diagnostics: $(tail -n 1 "$WORK/out")"
 
 # Start-up failures: an interface that does not exist; a port another probe holds on every interface.
 run_probe_on client --interface nosuch0
-expect_status 1 "--interface nosuch0"
+expect_status 3 "--interface nosuch0"
 grep -q '^orvane-probe: no interface named nosuch0 (there are: .*eth1.*)$' "$WORK/err" || fail "$(cat "$WORK/err")"
 start_probe 3
 wait_blocks 2 3
 run_probe_on client --interface eth0
-expect_status 1 "port held"
+expect_status 3 "port held"
 grep -qx 'orvane-probe: on interface eth0: cannot bind UDP port 67: Address already in use; another program holds it, commonly a DHCP server or relay running on this host; stop it first' "$WORK/err" \
     || fail "port held: $(cat "$WORK/err")"
 wait_probe

@@ -56,11 +56,12 @@ replace_dnsmasq() {
     fail "dnsmasq on $host did not bind port 67"
 }
 
+# wait_probe [STATUS]: the probe start_probe started ends, with STATUS (default 0).
 wait_probe() {
     local status=0
     wait "$PROBE_PID" || status=$?
     PROBE_PID=
-    [ "$status" -eq 0 ] || { cat "$WORK/err" >&2; fail "orvane-probe ended with status $status"; }
+    [ "$status" -eq "${1:-0}" ] || { cat "$WORK/err" >&2; fail "orvane-probe ended with status $status"; }
 }
 
 # blocks_seen: the number of separator lines the probe has printed.

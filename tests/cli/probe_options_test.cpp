@@ -10,14 +10,17 @@
 
 #include "cli/probe_options.h"
 #include "cli/send_pacer.h"
+#include "cli/verdict.h"
 #include "net/packet_capture.h"
 
 namespace {
 
+constexpr int kRefused = kExitRefusedCommandLine;
+
 struct OptionsCase {
     const char* name;
     std::vector<std::string> arguments;
-    int status;  // -1: go on, 0: help shown, 1: refused
+    int status;  // -1: go on, 0: help shown, kRefused: refused
     std::function<bool(const ProbeOptions&)> holds;
 };
 
@@ -68,57 +71,83 @@ const OptionsCase kOptionsCases[] = {
     {"log_elsewhere", {"--log", "/tmp/replies"}, -1, [](const ProbeOptions& o) { return o.log_path == "/tmp/replies"; }},
     {"no_log", {"--no-log"}, -1, [](const ProbeOptions& o) { return o.no_log; }},
     {"help_ends_with_zero", {"--help"}, 0, nullptr},
-    {"negative_wait_refused", {"--wait", "-1"}, 1, nullptr},
-    {"wait_not_a_number_refused", {"--wait", "soon"}, 1, nullptr},
-    {"wait_without_value_refused", {"--wait"}, 1, nullptr},
-    {"unknown_option_refused", {"--frobnicate"}, 1, nullptr},
-    {"stray_argument_refused", {"eth0"}, 1, nullptr},
-    {"count_zero_refused", {"--count", "0"}, 1, nullptr},
-    {"count_fraction_refused", {"--count", "1.5"}, 1, nullptr},
-    {"interval_without_count_refused", {"--interval", "1"}, 1, nullptr},
-    {"monitor_with_count_refused", {"--monitor", "--count", "2"}, 1, nullptr},
-    {"monitor_rounds_under_a_second_refused", {"--monitor", "--interval", "0.5"}, 1, nullptr},
-    {"monitor_with_zero_wait_and_no_interval_refused", {"--monitor", "--wait", "0"}, 1, nullptr},
-    {"interface_with_all_interfaces_refused", {"--interface", "eth0", "--all-interfaces"}, 1, nullptr},
-    {"mac_too_short_refused", {"--mac", "02:4f:52:56:00"}, 1, nullptr},
-    {"mac_mixed_separators_refused", {"--mac", "02:4f-52:56:00:0a"}, 1, nullptr},
-    {"mac_not_hex_refused", {"--mac", "02:4f:52:56:00:0g"}, 1, nullptr},
-    {"expect_not_an_address_refused", {"--expect", "192.168.77.1,server"}, 1, nullptr},
-    {"expect_octet_too_big_refused", {"--expect", "192.168.77.256"}, 1, nullptr},
-    {"quick_without_expect_refused", {"--quick"}, 1, nullptr},
-    {"quick_with_monitor_refused", {"--monitor", "--expect", "10.77.0.2", "--quick"}, 1, nullptr},
-    {"format_other_refused", {"--format", "xml"}, 1, nullptr},
-    {"log_with_no_log_refused", {"--log", "x", "--no-log"}, 1, nullptr},
+    {"negative_wait_refused", {"--wait", "-1"}, kRefused, nullptr},
+    {"wait_not_a_number_refused", {"--wait", "soon"}, kRefused, nullptr},
+    {"wait_without_value_refused", {"--wait"}, kRefused, nullptr},
+    {"unknown_option_refused", {"--frobnicate"}, kRefused, nullptr},
+    {"stray_argument_refused", {"eth0"}, kRefused, nullptr},
+    {"count_zero_refused", {"--count", "0"}, kRefused, nullptr},
+    {"count_fraction_refused", {"--count", "1.5"}, kRefused, nullptr},
+    {"interval_without_count_refused", {"--interval", "1"}, kRefused, nullptr},
+    {"monitor_with_count_refused", {"--monitor", "--count", "2"}, kRefused, nullptr},
+    {"monitor_rounds_under_a_second_refused", {"--monitor", "--interval", "0.5"}, kRefused, nullptr},
+    {"monitor_with_zero_wait_and_no_interval_refused", {"--monitor", "--wait", "0"}, kRefused, nullptr},
+    {"interface_with_all_interfaces_refused", {"--interface", "eth0", "--all-interfaces"}, kRefused, nullptr},
+    {"mac_too_short_refused", {"--mac", "02:4f:52:56:00"}, kRefused, nullptr},
+    {"mac_mixed_separators_refused", {"--mac", "02:4f-52:56:00:0a"}, kRefused, nullptr},
+    {"mac_not_hex_refused", {"--mac", "02:4f:52:56:00:0g"}, kRefused, nullptr},
+    {"expect_not_an_address_refused", {"--expect", "192.168.77.1,server"}, kRefused, nullptr},
+    {"expect_octet_too_big_refused", {"--expect", "192.168.77.256"}, kRefused, nullptr},
+    {"quick_without_expect_refused", {"--quick"}, kRefused, nullptr},
+    {"quick_with_monitor_refused", {"--monitor", "--expect", "10.77.0.2", "--quick"}, kRefused, nullptr},
+    {"format_other_refused", {"--format", "xml"}, kRefused, nullptr},
+    {"log_with_no_log_refused", {"--log", "x", "--no-log"}, kRefused, nullptr},
     // Numbers: finite, in their documented range, before any use.
     {"wait_at_its_ceiling", {"--wait", "3600"}, -1, [](const ProbeOptions& o) { return o.wait_seconds == 3600.0; }},
-    {"wait_nan_refused", {"--wait", "nan"}, 1, nullptr},
-    {"wait_infinity_refused", {"--wait", "inf"}, 1, nullptr},
-    {"wait_beyond_double_refused", {"--wait", "1e999"}, 1, nullptr},
-    {"wait_1e10_refused", {"--wait", "1e10"}, 1, nullptr},
-    {"wait_over_an_hour_refused", {"--wait", "3600.5"}, 1, nullptr},
-    {"wait_hexadecimal_refused", {"--wait", "0x10"}, 1, nullptr},
-    {"wait_with_space_refused", {"--wait", " 5"}, 1, nullptr},
+    {"wait_nan_refused", {"--wait", "nan"}, kRefused, nullptr},
+    {"wait_infinity_refused", {"--wait", "inf"}, kRefused, nullptr},
+    {"wait_beyond_double_refused", {"--wait", "1e999"}, kRefused, nullptr},
+    {"wait_1e10_refused", {"--wait", "1e10"}, kRefused, nullptr},
+    {"wait_over_an_hour_refused", {"--wait", "3600.5"}, kRefused, nullptr},
+    {"wait_hexadecimal_refused", {"--wait", "0x10"}, kRefused, nullptr},
+    {"wait_with_space_refused", {"--wait", " 5"}, kRefused, nullptr},
     {"interval_at_its_ceiling", {"--count", "2", "--interval", "86400"}, -1,
      [](const ProbeOptions& o) { return round_interval(o) == 86400.0; }},
-    {"interval_nan_refused", {"--monitor", "--interval", "nan"}, 1, nullptr},
-    {"interval_1e10_refused", {"--monitor", "--interval", "1e10"}, 1, nullptr},
-    {"interval_over_a_day_refused", {"--count", "2", "--interval", "86401"}, 1, nullptr},
-    {"interval_under_a_second_refused_for_count_too", {"--count", "3", "--interval", "0.5"}, 1, nullptr},
-    {"interval_zero_refused", {"--count", "20000", "--interval", "0", "--wait", "0"}, 1, nullptr},
+    {"interval_nan_refused", {"--monitor", "--interval", "nan"}, kRefused, nullptr},
+    // Monitoring: the plugin's format, the metrics outlets and the command on change.
+    {"format_nagios", {"--format", "nagios", "--expect", "192.168.77.1"}, -1,
+     [](const ProbeOptions& o) { return o.format == OutputFormat::nagios && !o.extended_text; }},
+    {"format_nagios_with_monitor_refused", {"--format", "nagios", "--monitor"}, kRefused, nullptr},
+    {"metrics_listen_ipv4", {"--monitor", "--metrics-listen", "127.0.0.1:9464"}, -1,
+     [](const ProbeOptions& o) { return o.metrics_listen == "127.0.0.1:9464"; }},
+    {"metrics_listen_ipv6", {"--monitor", "--metrics-listen", "[::1]:9464"}, -1,
+     [](const ProbeOptions& o) { return o.metrics_listen == "[::1]:9464"; }},
+    {"metrics_listen_needs_monitor", {"--metrics-listen", "127.0.0.1:9464"}, kRefused, nullptr},
+    {"metrics_listen_name_refused", {"--monitor", "--metrics-listen", "localhost:9464"}, kRefused, nullptr},
+    {"metrics_listen_port_alone_refused", {"--monitor", "--metrics-listen", ":9464"}, kRefused, nullptr},
+    {"metrics_listen_no_port_refused", {"--monitor", "--metrics-listen", "127.0.0.1"}, kRefused, nullptr},
+    {"metrics_listen_port_zero_refused", {"--monitor", "--metrics-listen", "127.0.0.1:0"}, kRefused, nullptr},
+    {"metrics_listen_port_too_big_refused", {"--monitor", "--metrics-listen", "127.0.0.1:65536"}, kRefused, nullptr},
+    {"metrics_listen_bare_ipv6_refused", {"--monitor", "--metrics-listen", "::1:9464"}, kRefused, nullptr},
+    {"metrics_listen_unclosed_bracket_refused", {"--monitor", "--metrics-listen", "[::1:9464"}, kRefused, nullptr},
+    {"metrics_file_in_any_mode", {"--metrics-file", "/var/lib/node/orvane.prom"}, -1,
+     [](const ProbeOptions& o) { return o.metrics_file == "/var/lib/node/orvane.prom"; }},
+    {"metrics_file_empty_refused", {"--metrics-file", ""}, kRefused, nullptr},
+    {"metrics_file_folder_refused", {"--metrics-file", "/var/lib/node/"}, kRefused, nullptr},
+    {"metrics_file_not_prom_refused", {"--metrics-file", "/var/lib/node/orvane.txt"}, kRefused, nullptr},
+    {"metrics_file_only_suffix_refused", {"--metrics-file", "/tmp/.prom"}, kRefused, nullptr},
+    {"on_change", {"--monitor", "--on-change", "logger dhcp"}, -1,
+     [](const ProbeOptions& o) { return o.on_change == "logger dhcp"; }},
+    {"on_change_needs_monitor", {"--on-change", "logger dhcp"}, kRefused, nullptr},
+    {"on_change_empty_refused", {"--monitor", "--on-change", ""}, kRefused, nullptr},
+    {"interval_1e10_refused", {"--monitor", "--interval", "1e10"}, kRefused, nullptr},
+    {"interval_over_a_day_refused", {"--count", "2", "--interval", "86401"}, kRefused, nullptr},
+    {"interval_under_a_second_refused_for_count_too", {"--count", "3", "--interval", "0.5"}, kRefused, nullptr},
+    {"interval_zero_refused", {"--count", "20000", "--interval", "0", "--wait", "0"}, kRefused, nullptr},
     {"short_wait_still_makes_rounds_of_a_second", {"--count", "5", "--wait", "0"}, -1,
      [](const ProbeOptions& o) { return o.wait_seconds == 0.0 && round_interval(o) == 1.0; }},
     {"count_at_its_ceiling", {"--count", "100000"}, -1, [](const ProbeOptions& o) { return o.count == 100000; }},
-    {"count_over_its_ceiling_refused", {"--count", "100001"}, 1, nullptr},
-    {"count_of_a_million_refused", {"--count", "1000000"}, 1, nullptr},
-    {"count_beyond_int_refused", {"--count", "99999999999999999999"}, 1, nullptr},
-    {"count_in_exponent_form_refused", {"--count", "1e3"}, 1, nullptr},
-    {"count_negative_refused", {"--count", "-3"}, 1, nullptr},
+    {"count_over_its_ceiling_refused", {"--count", "100001"}, kRefused, nullptr},
+    {"count_of_a_million_refused", {"--count", "1000000"}, kRefused, nullptr},
+    {"count_beyond_int_refused", {"--count", "99999999999999999999"}, kRefused, nullptr},
+    {"count_in_exponent_form_refused", {"--count", "1e3"}, kRefused, nullptr},
+    {"count_negative_refused", {"--count", "-3"}, kRefused, nullptr},
     // Input that means nothing.
-    {"interface_empty_refused", {"--interface", ""}, 1, nullptr},
-    {"mac_broadcast_refused", {"--mac", "ff:ff:ff:ff:ff:ff"}, 1, nullptr},
-    {"mac_multicast_refused", {"--mac", "01:00:5e:00:00:01"}, 1, nullptr},
-    {"mac_group_bit_alone_refused", {"--mac", "03:00:00:00:00:01"}, 1, nullptr},
-    {"mac_all_zero_refused", {"--mac", "00:00:00:00:00:00"}, 1, nullptr},
+    {"interface_empty_refused", {"--interface", ""}, kRefused, nullptr},
+    {"mac_broadcast_refused", {"--mac", "ff:ff:ff:ff:ff:ff"}, kRefused, nullptr},
+    {"mac_multicast_refused", {"--mac", "01:00:5e:00:00:01"}, kRefused, nullptr},
+    {"mac_group_bit_alone_refused", {"--mac", "03:00:00:00:00:01"}, kRefused, nullptr},
+    {"mac_all_zero_refused", {"--mac", "00:00:00:00:00:00"}, kRefused, nullptr},
     {"mac_locally_administered_unicast", {"--mac", "fe:00:00:00:00:01"}, -1,
      [](const ProbeOptions& o) { return o.mac == HardwareAddress{0xfe, 0, 0, 0, 0, 1}; }},
     // Capture mode, VLANs and the servers expected on each.
@@ -126,12 +155,12 @@ const OptionsCase kOptionsCases[] = {
      [](const ProbeOptions& o) { return o.capture && !o.vlans_given && o.lans == std::vector<std::uint16_t>{0}; }},
     {"vlan_list_sorted_and_merged", {"--capture", "--vlan", "20,10-12,11,untagged"}, -1,
      [](const ProbeOptions& o) { return o.vlans_given && o.lans == std::vector<std::uint16_t>{0, 10, 11, 12, 20}; }},
-    {"vlan_needs_capture_refused", {"--vlan", "10"}, 1, nullptr},
+    {"vlan_needs_capture_refused", {"--vlan", "10"}, kRefused, nullptr},
     {"expect_an_ethernet_address_with_capture", {"--capture", "--expect", "02:4f:52:56:00:01"}, -1,
      [](const ProbeOptions& o) {
          return o.expected == std::vector<ExpectedServer>{expected_ethernet({2, 0x4f, 0x52, 0x56, 0, 1})};
      }},
-    {"expect_an_ethernet_address_without_capture_refused", {"--expect", "02:4f:52:56:00:01"}, 1, nullptr},
+    {"expect_an_ethernet_address_without_capture_refused", {"--expect", "02:4f:52:56:00:01"}, kRefused, nullptr},
     {"expect_without_a_vlan_stands_for_every_vlan", {"--capture", "--vlan", "10,20", "--expect", "10.0.0.5"}, -1,
      [](const ProbeOptions& o) {
          return o.expected == std::vector<ExpectedServer>{expected_address({10, 0, 0, 5}, 10),
@@ -142,10 +171,10 @@ const OptionsCase kOptionsCases[] = {
          return o.expected == std::vector<ExpectedServer>{expected_address({10, 0, 10, 1}, 10),
                                                           expected_ethernet({2, 0x4f, 0x52, 0x57, 0, 0x14}, 20)};
      }},
-    {"expect_a_vlan_not_listed_refused", {"--capture", "--vlan", "10", "--expect", "10/10.0.10.1,40/10.0.40.1"}, 1, nullptr},
-    {"expect_a_vlan_without_vlan_list_refused", {"--capture", "--expect", "10/10.0.10.1"}, 1, nullptr},
-    {"expect_leaving_a_vlan_unjudged_refused", {"--capture", "--vlan", "10,20", "--expect", "10/10.0.10.1"}, 1, nullptr},
-    {"vlan_out_of_range_refused", {"--capture", "--vlan", "4095"}, 1, nullptr},
+    {"expect_a_vlan_not_listed_refused", {"--capture", "--vlan", "10", "--expect", "10/10.0.10.1,40/10.0.40.1"}, kRefused, nullptr},
+    {"expect_a_vlan_without_vlan_list_refused", {"--capture", "--expect", "10/10.0.10.1"}, kRefused, nullptr},
+    {"expect_leaving_a_vlan_unjudged_refused", {"--capture", "--vlan", "10,20", "--expect", "10/10.0.10.1"}, kRefused, nullptr},
+    {"vlan_out_of_range_refused", {"--capture", "--vlan", "4095"}, kRefused, nullptr},
 };
 // clang-format on
 
@@ -168,12 +197,12 @@ TEST_P(ProbeOptionsParse, ReadsTheCommandLine)
         std::find(words_given.begin(), words_given.end(), std::string("--capture")) != words_given.end();
     if (asks_for_capture && !packet_capture_supported()) {
         // Winsock offers no packet socket: every capture command line is refused, whatever else it says.
-        EXPECT_EQ(status, 1);
+        EXPECT_EQ(status, kRefused);
         EXPECT_FALSE(err.empty()) << "a refused command line says why";
         return;
     }
     EXPECT_EQ(status, GetParam().status);
-    if (GetParam().status == 1) {
+    if (GetParam().status == kRefused) {
         EXPECT_FALSE(err.empty()) << "a refused command line says why";
     }
     if (GetParam().status == -1) {
@@ -223,6 +252,12 @@ const RefusalCase kRefusalCases[] = {
      {"--capture", "--vlan", "10,20", "--expect", "10/10.0.10.1"},
      "--expect names no server for VLAN 20"},
     {"ethernet_needs_capture", {"--expect", "02:4f:52:56:00:01"}, "an Ethernet address is seen only with --capture"},
+    {"listen_on_a_name", {"--monitor", "--metrics-listen", "localhost:9464"}, "not an IPv4 address: localhost"},
+    {"listen_without_brackets", {"--monitor", "--metrics-listen", "::1:9464"}, "an IPv6 address needs brackets"},
+    {"listen_port", {"--monitor", "--metrics-listen", "[::1]:http"}, "not a port from 1 to 65535: http"},
+    {"metrics_file_suffix", {"--metrics-file", "out.txt"}, "must end in .prom"},
+    {"metrics_file_control", {"--metrics-file", "a\x1b.prom"}, "holds a control character"},
+    {"nagios_monitor", {"--format", "nagios", "--monitor"}, "--format nagios is for single checks"},
 };
 
 class ProbeOptionsRefusal : public testing::TestWithParam<RefusalCase> {};
@@ -237,7 +272,7 @@ TEST_P(ProbeOptionsRefusal, SaysWhyReadably)
     testing::internal::CaptureStderr();
     const int status = parse_probe_options(static_cast<int>(argv.size()), argv.data(), options);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(status, 1);
+    EXPECT_EQ(status, kExitUnknown) << "a refused command line says nothing about the LAN";
     const auto& given = GetParam().arguments;
     const bool refused_for_capture =
         std::find(given.begin(), given.end(), std::string("--capture")) != given.end() && !packet_capture_supported();

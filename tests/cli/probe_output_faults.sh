@@ -7,9 +7,9 @@ source "$(dirname "$0")/probe_lib.sh"
 
 IN_RUN='cd "$1" && shift && exec "$@"'
 
-# expect_output_failure WHAT REASON: status 4, said once on stderr, and the JSON summary there instead.
+# expect_output_failure WHAT REASON: status 3 (UNKNOWN), said once on stderr, and the JSON summary there instead.
 expect_output_failure() {
-    [ "$status" -eq 4 ] || { cat "$WORK/err" >&2; fail "$1: status $status, not 4"; }
+    [ "$status" -eq 3 ] || { cat "$WORK/err" >&2; fail "$1: status $status, not 3"; }
     [ "$(grep -c "^orvane-probe: the report cannot be written to standard output: $2; ending the run\$" "$WORK/err")" \
         -eq 1 ] || fail "$1: $(cat "$WORK/err")"
     summary=$(grep '"type":"summary"' "$WORK/err") || fail "$1: no summary on stderr: $(cat "$WORK/err")"
@@ -41,7 +41,7 @@ for format in json text; do
         jq -e '.replies >= 1 and (.verdict.status | type) == "number"' <<<"$summary" >/dev/null \
             || fail "/dev/full: $summary"
     else
-        [ "$status" -eq 4 ] || { cat "$WORK/err" >&2; fail "/dev/full, text: status $status"; }
+        [ "$status" -eq 3 ] || { cat "$WORK/err" >&2; fail "/dev/full, text: status $status"; }
         grep -q "^Verdict [0-9]: " "$WORK/err" || fail "/dev/full, text: no verdict on stderr: $(cat "$WORK/err")"
     fi
 done
@@ -66,4 +66,4 @@ done
 wait "$PROBE_PID" || status=$?
 PROBE_PID=
 [ "$status" -eq 0 ] || fail "closed descriptors: status $status"
-pass "closed pipe (SIGPIPE default and ignored) and /dev/full end with status 4 and the summary on stderr; closed 0-2 become /dev/null"
+pass "closed pipe (SIGPIPE default and ignored) and /dev/full end with status 3 and the summary on stderr; closed 0-2 become /dev/null"

@@ -38,13 +38,13 @@ start_capture client "$CLIENT_IF" 67 1 8
 for args in "${refused[@]}"; do
     # shellcheck disable=SC2086
     run_probe_on client $args
-    expect_status 1 "$args"
+    expect_status 3 "$args"
     [ ! -s "$WORK/out" ] || fail "$args: wrote to stdout"
     [ -s "$WORK/err" ] || fail "$args: refused without a word"
     [ "$(wc -c <"$WORK/err")" -lt 400 ] || fail "$args: $(wc -c <"$WORK/err") bytes of complaint"
 done
 run_probe_on client --interface ""
-expect_status 1 '--interface ""'
+expect_status 3 '--interface ""'
 grep -q "an interface name cannot be empty" "$WORK/err" || fail "--interface '': $(cat "$WORK/err")"
 wait_capture
 [ ! -s "$WORK/capture" ] || fail "a refused command line sent a DISCOVER"
@@ -61,7 +61,7 @@ esc=$'\e[31m'
 for args in "--interface ${esc}red" "--wait ${esc}" "--colour${esc}"; do
     # shellcheck disable=SC2086
     run_probe_on client $args
-    expect_status 1 "$args"
+    expect_status 3 "$args"
     grep -q '\\x1b\[31m' "$WORK/err" || fail "not escaped: $(od -c "$WORK/err" | head -5)"
     ! grep -q $'\e' "$WORK/err" || fail "a raw ESC reached the terminal: $(od -c "$WORK/err" | head -5)"
 done

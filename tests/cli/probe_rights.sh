@@ -23,19 +23,19 @@ for args in "" "--interface $CLIENT_IF"; do
     status=0
     # shellcheck disable=SC2086
     as_nobody -all $args --wait 1 >"$WORK/out" 2>"$WORK/err" || status=$?
-    [ "$status" -eq 1 ] || fail "no right, '$args': status $status"
+    [ "$status" -eq 3 ] || fail "no right, '$args': status $status"
     grep -q "cannot bind UDP port 67: Permission denied; run it as root, or grant the right once with: sudo setcap cap_net_bind_service=+ep $program\$" "$WORK/err" \
         || fail "no right, '$args': $(cat "$WORK/err")"
 done
 
-# Root, both ports bound, but the drop refused: status 1, exactly one line on stderr, nothing sent or printed.
+# Root, both ports bound, but the drop refused: status 3 (UNKNOWN), exactly one line on stderr, nothing sent or printed.
 refused="orvane-probe: cannot give up its capabilities once the ports are bound: Operation not permitted; it ends rather than go on with them"
 for args in "" "--interface $CLIENT_IF"; do
     status=0
     # shellcheck disable=SC2086
     lab client -- sh -c 'cd "$1" && shift && exec "$@"' - "$RUN" "$ORVANE_BIN/refuse_capset" "$program" $args \
         --wait 1 >"$WORK/out" 2>"$WORK/err" || status=$?
-    [ "$status" -eq 1 ] || fail "drop refused, '$args': status $status ($(cat "$WORK/err"))"
+    [ "$status" -eq 3 ] || fail "drop refused, '$args': status $status ($(cat "$WORK/err"))"
     [ "$(cat "$WORK/err")" = "$refused" ] || fail "drop refused, '$args': stderr '$(cat "$WORK/err")'"
     [ ! -s "$WORK/out" ] || fail "drop refused, '$args': printed $(cat "$WORK/out")"
 done
@@ -65,4 +65,4 @@ for args in "" "--interface $CLIENT_IF"; do
     [ "$status" -eq 0 ] || { cat "$WORK/out" "$WORK/err" >&2; fail "'$args' with cap_net_bind_service: status $status"; }
     has_line "Verdict 0: every reply came from an expected server" "'$args' as nobody"
 done
-pass "no right: status 1 with the setcap hint; drop refused: status 1 with one line; cap_net_bind_service alone: plain and --interface run as nobody on $kernel, no capability left"
+pass "no right: status 3 with the setcap hint; drop refused: status 3 with one line; cap_net_bind_service alone: plain and --interface run as nobody on $kernel, no capability left"

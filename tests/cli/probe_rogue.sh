@@ -51,20 +51,24 @@ has_line "Verdict 2: unexpected server answered: $ALIAS" "rogue verdict"
 [ "$(grep -c "^Server $ALIAS unexpected: 1 reply, .* through $CLIENT_IF direct from $ROGUE_IP\$" "$WORK/out")" = 1 ] \
     || fail "the rogue's summary line: $(grep "^Server $ALIAS" "$WORK/out")"
 
-# Named by its source address, the rogue is authorised: 0 (and --quick ends once all three answered).
+# Named by its source address, the rogue is authorised; its identifier differs from that address, a
+# concern: WARNING (1). --quick ends once all three answered.
 run_probe_on client --expect "$SERVER_IP,$UPSTREAM_IP,$ROGUE_IP" --quick
-expect_status 0 "rogue expected by its source address"
+expect_status 1 "rogue expected by its source address"
+has_line "Verdict 1: every expected server answered; servers answering later were not waited for (--quick); replies carry concerns: $ALIAS identifier-differs-from-source" \
+    "rogue expected by its source address"
 
 # The upstream server made to offer from a network that is not the relay's.
 replace_dnsmasq upstream upstream --dhcp-range=10.88.0.100,10.88.0.150,255.255.255.0,1h \
     --shared-network="$RELAY_IP,10.88.0.0"
 run_probe_on client --expect "$SERVER_IP,$UPSTREAM_IP,$ROGUE_IP" --quick --format json
-expect_status 0 "outside offer"
+expect_status 1 "outside offer"
 outside=$(json_of 'map(select(.type == "reply" and .relay != null)) | first')
 jq -e '.flags.offer_in_relay_network == false and (.offered_address | startswith("10.88.0."))' <<<"$outside" >/dev/null \
     || fail "the outside offer: $outside"
 run_probe_on client --expect "$SERVER_IP,$UPSTREAM_IP,$ROGUE_IP" --quick
 grep -q '^ Flags .*offer-outside-relay-network' "$WORK/out" || fail "no block says offer-outside-relay-network"
+! grep -q 'offer-inside-relay-network' "$WORK/out" || fail "the healthy relayed case is flagged"
 
 # A NAK (no server sends one to a DISCOVER, so the server host sends one by hand, with the probe's
 # transaction id as a server would): flagged not-offer.
@@ -73,6 +77,6 @@ nak=$(printf '020106009a020000%s' "$(printf '00%.0s' $(seq 8 235))")638253633501
 start_probe 3
 wait_blocks 3 3
 lab server -- "$ORVANE_BIN/lab_send" "$CLIENT_IP" 68 "$nak" || fail "cannot send the NAK"
-wait_probe
+wait_probe 1  # a NAK answering a DISCOVER is a concern: WARNING
 grep -qx ' Flags not-offer' "$WORK/err" || { cat "$WORK/err" >&2; fail "the NAK is not flagged not-offer"; }
-pass "rogue $ALIAS from $ROGUE_IP: status 2, flags in text and JSON, JSON as on the wire; outside offer; NAK"
+pass "rogue $ALIAS from $ROGUE_IP: status 2, expected with a concern 1, flags in text and JSON, JSON as on the wire; outside offer; NAK"

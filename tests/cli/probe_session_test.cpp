@@ -106,7 +106,7 @@ TEST_F(ProbeSessionLoopback, QuickEndsWhenEveryExpectedServerAnsweredAndJsonSays
     const std::vector<std::string> lines = lines_of(testing::internal::GetCapturedStdout());
     EXPECT_TRUE(satisfied);
     EXPECT_LT(took, std::chrono::seconds(3)) << "--quick must not wait out the deadline";
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(status, kExitConcern) << "loopback replies come from another address than their identifier";
     ASSERT_EQ(lines.size(), 3u);
     const Json a = Json::parse(lines[0]), b = Json::parse(lines[1]), summary = Json::parse(lines[2]);
     EXPECT_EQ(a["server_identifier"], "10.0.0.1");
@@ -122,7 +122,7 @@ TEST_F(ProbeSessionLoopback, QuickEndsWhenEveryExpectedServerAnsweredAndJsonSays
         EXPECT_TRUE(a["interface"].is_null()) << "Winsock does not say where a datagram came in";
     }
     EXPECT_EQ(summary["type"], "summary");
-    EXPECT_EQ(summary["verdict"]["status"], 0);
+    EXPECT_EQ(summary["verdict"]["status"], kExitConcern);
     EXPECT_EQ(summary["servers"].size(), 2u);
     Bytes both = text_stream_bytes(first);
     const Bytes stored_second = text_stream_bytes(second);
@@ -168,14 +168,16 @@ TEST_F(ProbeSessionLoopback, PlainTextIsTheWindowProgramsBlockWithFlagsAndSummar
     const int status = finish_session(session_);
     const std::string out = testing::internal::GetCapturedStdout();
     const std::vector<std::string> err = lines_of(testing::internal::GetCapturedStderr());
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(status, kExitConcern);
     EXPECT_EQ(out,
               "Packet from 10.0.0.9 \n Relayed by 192.168.1.2 \n Offered IP 10.0.0.50 \n-------------------------\n");
     ASSERT_EQ(err.size(), 4u);
     EXPECT_EQ(err[0], "Packets Recieved: 1");
     EXPECT_EQ(err[1], " Flags offer-outside-relay-network");
     EXPECT_EQ(err[2].rfind("Server 10.0.0.9: 1 reply, 1 offer, 1 round, first ", 0), 0u) << err[2];
-    EXPECT_EQ(err[3], "Verdict 0: something answered; no server was named with --expect");
+    EXPECT_EQ(err[3],
+              "Verdict 1: something answered; no server was named with --expect; replies carry concerns: 10.0.0.9 "
+              "offer-outside-relay-network");
 }
 
 TEST_F(ProbeSessionLoopback, ExtendedTextPutsTheProbesLinesInTheBlock)
@@ -191,7 +193,7 @@ TEST_F(ProbeSessionLoopback, ExtendedTextPutsTheProbesLinesInTheBlock)
     const int status = finish_session(session_);
     const std::vector<std::string> out = lines_of(testing::internal::GetCapturedStdout());
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(status, kExitConcern);
     const std::size_t source = interface_binding_supported() ? 3 : 2;
     ASSERT_EQ(out.size(), source + 6) << "block, one server line, the verdict";
     EXPECT_EQ(out[0], "Packet from 10.0.0.9 ");
@@ -203,7 +205,9 @@ TEST_F(ProbeSessionLoopback, ExtendedTextPutsTheProbesLinesInTheBlock)
     EXPECT_EQ(out[source + 1], " Message NAK");
     EXPECT_EQ(out[source + 2], " Flags not-offer identifier-differs-from-source");
     EXPECT_EQ(out[source + 3], "-------------------------");
-    EXPECT_EQ(out.back(), "Verdict 0: every reply came from an expected server");
+    EXPECT_EQ(out.back(),
+              "Verdict 1: every reply came from an expected server; replies carry concerns: 10.0.0.9 not-offer "
+              "identifier-differs-from-source");
 }
 
 TEST_F(ProbeSessionLoopback, ALongDatagramIsReportedButNotLogged)
@@ -246,7 +250,7 @@ TEST_F(ProbeSessionLoopback, AStopRequestEndsTheWaitAtOnce)
     const int status = finish_session(session_);
     const std::vector<std::string> lines = lines_of(testing::internal::GetCapturedStdout());
     EXPECT_LT(took, std::chrono::seconds(2));
-    EXPECT_EQ(status, 3);
+    EXPECT_EQ(status, kExitCritical);
     ASSERT_EQ(lines.size(), 1u);
     const Json summary = Json::parse(lines[0]);
     EXPECT_EQ(summary["verdict"]["text"], "nothing answered");
@@ -301,7 +305,7 @@ TEST_F(ProbeSessionLoopback, AnUnwritableLogIsSaidOnceAndCounted)
     const int status = finish_session(session_);
     testing::internal::GetCapturedStdout();
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(status, kExitHealthy);
+    EXPECT_EQ(status, kExitConcern) << "sent from loopback with the identifier 10.0.0.1";
     const std::string cannot = "orvane-probe: the raw log " + log_ + " cannot be written (";
     ASSERT_NE(err.find(cannot), std::string::npos) << err;
     EXPECT_EQ(err.find(cannot, err.find(cannot) + 1), std::string::npos) << "said once, not per reply";
@@ -345,7 +349,7 @@ TEST_F(ProbeSessionLoopback, AnOutputFailureEndsTheRunWithItsStatus)
     ASSERT_FALSE(lines.empty());
     const Json summary = Json::parse(lines.back());
     EXPECT_EQ(summary["type"], "summary");
-    EXPECT_EQ(summary["verdict"]["status"], 0) << "the verdict itself stands";
+    EXPECT_EQ(summary["verdict"]["status"], kExitConcern) << "the verdict itself stands (a loopback source)";
 }
 #endif
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # orvane-probe.exe under Wine on the lab's client host: the window program's report, the verdict with
-# --expect/--quick, JSON Lines, and a clear refusal (status 1) of the options Winsock cannot honour.
+# --expect/--quick, JSON Lines, and a clear refusal (status 3) of the options Winsock cannot honour.
 # ORVANE_WINDOWS_ARCH says which build's program runs: win32 (the default) or its 64-bit twin win64, from
 # ORVANE_WINDOWS_BIN; ORVANE_WINE_RUN is the Wine launcher, which says when 32-bit programs cannot run here.
 set -euo pipefail
@@ -47,7 +47,7 @@ expect_status 2 "unexpected server"
 for option in "--interface eth0" "--all-interfaces"; do
     # shellcheck disable=SC2086
     wine_probe $option --wait 1
-    expect_status 1 "$option"
+    expect_status 3 "$option"
     grep -q 'orvane-probe: --interface and --all-interfaces need a socket tied to one interface, which this platform cannot make' \
         "$WORK/err" || fail "$option: $(cat "$WORK/err")"
 done
@@ -55,8 +55,8 @@ done
 for option in "--capture" "--capture --vlan 10"; do
     # shellcheck disable=SC2086
     wine_probe $option --wait 1
-    expect_status 1 "$option"
+    expect_status 3 "$option"
     grep -q 'this system offers no packet socket, which --capture and --vlan need' "$WORK/err" \
         || fail "$option: $(cat "$WORK/err")"
 done
-pass "orvane-probe.exe ($ARCH) under Wine: report, verdicts 0 and 2, JSON, --interface, --all-interfaces and --capture refused"
+pass "orvane-probe.exe ($ARCH) under Wine: report, verdicts 0 and 2, JSON, --interface, --all-interfaces and --capture refused with 3"

@@ -104,11 +104,12 @@ const FlagCase kFlagCases[] = {
     {"direct_reply_from_another_address",
      {{"eth0", kSecond, kAlias, kZero, kOfferIn, kOffer, 24}}, {}, {"identifier-differs-from-source"}},
     {"relayed_reply_comes_from_the_relay_by_design",
-     {{"eth0", kRelay, kUpstream, kRelay, kOfferIn, kOffer, 24}}, {}, {"offer-inside-relay-network"}},
+     {{"eth0", kRelay, kUpstream, kRelay, kOfferIn, kOffer, 24}}, {}, {}},
+    // The healthy relayed case carries no flag; only an offer outside the relay's network does.
     {"relayed_offer_outside_the_relays_network",
      {{"eth0", kRelay, kUpstream, kRelay, kOfferOut, kOffer, 24}}, {}, {"offer-outside-relay-network"}},
     {"relayed_offer_inside_a_wider_mask",
-     {{"eth0", kRelay, kUpstream, kRelay, {192, 168, 1, 9}, kOffer, 16}}, {}, {"offer-inside-relay-network"}},
+     {{"eth0", kRelay, kUpstream, kRelay, {192, 168, 1, 9}, kOffer, 16}}, {}, {}},
     {"relayed_offer_without_a_mask_is_not_judged",
      {{"eth0", kRelay, kUpstream, kRelay, kOfferOut, kOffer, kNone}}, {}, {}},
     {"relayed_nak_offers_nothing_to_judge",
@@ -119,7 +120,7 @@ const FlagCase kFlagCases[] = {
     {"second_server_offering_on_the_link",
      {{"eth0", kServer, kServer, kZero, kOfferIn, kOffer, 24},
       {"eth0", kRelay, kUpstream, kRelay, kOfferIn, kOffer, 24}}, {},
-     {"several-servers-on-link", "offer-inside-relay-network"}},
+     {"several-servers-on-link"}},
     {"first_of_two_servers_is_not_flagged_yet",
      {{"eth0", kServer, kServer, kZero, kOfferIn, kOffer, 24}}, {}, {}},
     {"servers_on_different_links",
@@ -133,7 +134,7 @@ const FlagCase kFlagCases[] = {
       {"eth1", kServer, kServer, kZero, kOfferIn, kOffer, 24}}, {}, {"several-paths"}},
     {"same_server_direct_and_through_a_relay",
      {{"eth0", kServer, kServer, kZero, kOfferIn, kOffer, 24},
-      {"eth0", kRelay, kServer, kRelay, kOfferIn, kOffer, 24}}, {}, {"several-paths", "offer-inside-relay-network"}},
+      {"eth0", kRelay, kServer, kRelay, kOfferIn, kOffer, 24}}, {}, {"several-paths"}},
     {"same_server_same_way_in_two_rounds",
      {{"eth0", kServer, kServer, kZero, kOfferIn, kOffer, 24},
       {"eth0", kServer, kServer, kZero, kOfferIn, kOffer, 24, 2}}, {}, {}},
@@ -145,7 +146,7 @@ const FlagCase kFlagCases[] = {
     {"expected_by_identifier", {{"eth0", kSecond, kAlias, kZero, kOfferIn, kOffer, 24}}, {kAlias},
      {"identifier-differs-from-source"}},
     {"expected_by_source_address", {{"eth0", kRelay, kUpstream, kRelay, kOfferIn, kOffer, 24}}, {kRelay},
-     {"offer-inside-relay-network"}},
+     {}},
 };
 // clang-format on
 
@@ -186,25 +187,35 @@ const R kFromUpstream{"eth0", kRelay, kUpstream, kRelay, kOfferIn, kOffer, 24};
 const R kFromRogue{"eth0", kSecond, kAlias, kZero, kOfferIn, kOffer, 24};
 const R kGarbage{"eth0", kSecond, kZero, kZero, kZero, kNone, kNone};
 const R kStray{"eth0", kSecond, kZero, kZero, kZero, kNone, kNone, 1, false};
+const R kOutsideRelay{"eth0", kRelay, kUpstream, kRelay, kOfferOut, kOffer, 24};
+const R kRelayedNoMask{"eth0", kRelay, kUpstream, kRelay, kOfferOut, kOffer, kNone};
+const R kNakFromServer{"eth0", kServer, kServer, kZero, kZero, kNak, kNone};
 const R kStrayFromServer{"eth0", kServer, kServer, kZero, kOfferIn, kOffer, 24, 1, false};
 
 // clang-format off
 const VerdictCase kVerdictCases[] = {
-    {"nothing_answered", {}, {}, 3, {}, {}},
-    {"nothing_answered_with_expectations", {}, {kServer}, 3, {}, {kServer}},
-    {"something_answered_none_named", {kFromServer, kFromRogue}, {}, 0, {}, {}},
+    {"nothing_answered", {}, {}, 2, {}, {}},
+    {"nothing_answered_with_expectations", {}, {kServer}, 2, {}, {kServer}},
+    {"something_answered_none_named", {kFromServer, kFromUpstream}, {}, 0, {}, {}},
     {"every_expected_server_answered", {kFromServer, kFromUpstream}, {kServer, kUpstream}, 0, {}, {}},
     {"a_rogue_among_them", {kFromServer, kFromRogue, kFromUpstream}, {kServer, kUpstream}, 2, {kAlias}, {}},
-    {"an_expected_server_silent", {kFromServer}, {kServer, kUpstream}, 3, {}, {kUpstream}},
+    {"an_expected_server_silent", {kFromServer}, {kServer, kUpstream}, 2, {}, {kUpstream}},
     {"a_rogue_outweighs_a_silent_server", {kFromRogue}, {kServer}, 2, {kAlias}, {kServer}},
     {"expected_by_the_relays_address", {kFromUpstream}, {kRelay}, 0, {}, {}},
-    {"expected_by_the_rogues_source_address", {kFromRogue}, {kSecond}, 0, {}, {}},
-    {"expected_by_the_rogues_identifier", {kFromRogue}, {kAlias}, 0, {}, {}},
+    // Expected either way; its identifier differs from its source address, a concern.
+    {"expected_by_the_rogues_source_address", {kFromRogue}, {kSecond}, 1, {}, {}},
+    {"expected_by_the_rogues_identifier", {kFromRogue}, {kAlias}, 1, {}, {}},
     {"a_non_dhcp_datagram_is_an_unexpected_answer", {kFromServer, kGarbage}, {kServer}, 2, {kSecond}, {}},
     // Only answers to the probe's request count: anything else on port 68 never makes a verdict OK.
-    {"datagrams_that_answer_nothing_are_no_answer", {kStray, kStray}, {}, 3, {}, {}},
-    {"the_expected_address_answering_nothing_is_silent", {kStrayFromServer}, {kServer}, 3, {}, {kServer}},
+    {"datagrams_that_answer_nothing_are_no_answer", {kStray, kStray}, {}, 2, {}, {}},
+    {"the_expected_address_answering_nothing_is_silent", {kStrayFromServer}, {kServer}, 2, {}, {kServer}},
     {"a_stray_datagram_is_no_rogue", {kFromServer, kStray}, {kServer}, 0, {}, {}},
+    // Concerns: as OK otherwise, a WARNING; a CRITICAL finding outweighs them.
+    {"identifier_differs_from_source_warns", {kFromServer, kFromRogue}, {kServer, kAlias}, 1, {}, {}},
+    {"offer_outside_the_relays_network_warns", {kOutsideRelay}, {}, 1, {}, {}},
+    {"a_nak_warns", {kNakFromServer}, {kServer}, 1, {}, {}},
+    {"a_relayed_offer_without_mask_does_not_warn", {kRelayedNoMask}, {kUpstream}, 0, {}, {}},
+    {"a_concern_and_a_silent_server_is_critical", {kOutsideRelay}, {kUpstream, kServer}, 2, {}, {kServer}},
 };
 // clang-format on
 

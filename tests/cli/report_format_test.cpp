@@ -144,7 +144,7 @@ TEST(TextSummary, VerdictLines)
     rogue.nothing_answered = false;
     rogue.unexpected = untagged({{192, 168, 77, 3}, {192, 168, 77, 33}});
     Verdict silent;
-    silent.status = 3;
+    silent.status = kExitSilent;
     silent.nothing_answered = false;
     silent.silent = expecting({kUpstream});
     Verdict nothing;
@@ -157,6 +157,14 @@ TEST(TextSummary, VerdictLines)
     Verdict many_rogues = rogue;
     many_rogues.unexpected.clear();
     for (std::uint8_t n = 1; n <= 20; ++n) many_rogues.unexpected.push_back(LanAddress{kUntaggedLan, {10, 0, 0, n}});
+    Verdict rogue_and_silent = rogue;
+    rogue_and_silent.silent = {ExpectedServer{kUpstream}};
+    Verdict quick = healthy;
+    quick.ended_early = true;
+    Verdict concern = healthy;
+    concern.status = kExitConcern;
+    concern.concerns = {{LanAddress{kUntaggedLan, kUpstream}, kConcernOutsideRelayNetwork},
+                        {LanAddress{kUntaggedLan, {10, 0, 0, 9}}, kConcernNotOffer | kConcernIdentifierDiffers}};
     const std::pair<std::string, std::string> cases[] = {
         {verdict_line(over, false), "Verdict 2: more than 4096 servers answered; 10 answers over the limit"},
         {verdict_line(over_and_rogue, true),
@@ -169,10 +177,18 @@ TEST(TextSummary, VerdictLines)
         {verdict_line(healthy, true), "Verdict 0: every reply came from an expected server"},
         {verdict_line(healthy, false), "Verdict 0: something answered; no server was named with --expect"},
         {verdict_line(rogue, true), "Verdict 2: unexpected server answered: 192.168.77.3, 192.168.77.33"},
-        {verdict_line(silent, true), "Verdict 3: expected server silent: 10.77.0.2"},
-        {verdict_line(nothing, false), "Verdict 3: nothing answered"},
+        {verdict_line(silent, true), "Verdict 2: expected server silent: 10.77.0.2"},
+        {verdict_line(rogue_and_silent, true),
+         "Verdict 2: unexpected server answered: 192.168.77.3, 192.168.77.33; expected server silent: 10.77.0.2"},
+        {verdict_line(nothing, false), "Verdict 2: nothing answered"},
         {round_line(4, 0, Tally{}, nothing, false),
-         "Round 4 ended 1970-01-01T00:00:00.000Z: 0 replies from 0 servers; Verdict 3: nothing answered"},
+         "Round 4 ended 1970-01-01T00:00:00.000Z: 0 replies from 0 servers; Verdict 2: nothing answered"},
+        // --quick answers whether the expected servers answered, not whether a stranger would have.
+        {verdict_line(quick, true),
+         "Verdict 0: every expected server answered; servers answering later were not waited for (--quick)"},
+        {verdict_line(concern, false),
+         "Verdict 1: something answered; no server was named with --expect; replies carry concerns: 10.77.0.2 "
+         "offer-outside-relay-network, 10.0.0.9 not-offer identifier-differs-from-source"},
     };
     for (const auto& [shown, expected] : cases) EXPECT_EQ(shown, expected);
 }
@@ -414,7 +430,8 @@ TEST(JsonSummary, ServersVerdictAndDiagnostics)
     facts.port68_ours = 1;
     const Json empty = Json::parse(
         summary_json(0, 5.0, SendRecord{0, 1, 0}, IntakeRecord{}, 1, Tally{}, judge_tally(Tally{}, {}), {}, &facts));
-    EXPECT_EQ(empty["verdict"]["status"], 3);
+    EXPECT_EQ(empty["verdict"]["status"], kExitCritical);
+    EXPECT_EQ(empty["verdict"]["waited_for_late_servers"], true);
     EXPECT_EQ(empty["verdict"]["text"], "nothing answered");
     const Json& d = empty["diagnostics"];
     EXPECT_EQ(d["ports_bound"], true);

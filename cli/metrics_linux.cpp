@@ -1,0 +1,147 @@
+// Linux: the metrics outlets through prometheus-cpp (Debian's prometheus-cpp-dev): the pull exposer for
+// /metrics, its text serializer for the textfile, which is replaced whole after each round.
+#include "cli/metrics.h"
+
+#include <prometheus/collectable.h>
+#include <prometheus/exposer.h>
+
+#include <civetweb.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <mutex>
+
+#include "cli/console_output.h"
+#include "cli/metrics_families.h"
+#include "common/version.h"
+
+namespace {
+
+// What a scrape gets: the families of the last whole round, swapped in under one lock, so that a scrape
+// during a round sees the round before it entirely, never half of the next.
+class RoundSnapshot : public prometheus::Collectable {
+public:
+    std::vector<prometheus::MetricFamily> Collect() const override
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        return families_;
+    }
+
+    void replace(std::vector<prometheus::MetricFamily> families)
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        families_.swap(families);
+    }
+
+private:
+    mutable std::mutex lock_;
+    std::vector<prometheus::MetricFamily> families_;
+};
+
+std::string errno_text(const char* what, int error)
+{
+    return std::string(what) + ": " + std::strerror(error);
+}
+
+// Writes text to path through a temporary file in the same folder, made durable before it takes the
+// name, so that a reader sees the old file or the new one, never part of one. Empty string or the reason.
+std::string replace_file(const std::string& path, const std::string& text)
+{
+    const std::string temporary = path + "." + std::to_string(getpid()) + ".tmp";
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) return errno_text("cannot create a file beside it", errno);
+    std::string failure;
+    for (std::size_t done = 0; done < text.size() && failure.empty();) {
+        const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0)
+            failure = errno_text("cannot write", wrote < 0 ? errno : EIO);
+        else
+            done += static_cast<std::size_t>(wrote);
+    }
+    if (failure.empty() && fsync(fd) != 0) failure = errno_text("cannot sync", errno);
+    if (close(fd) != 0 && failure.empty()) failure = errno_text("cannot close", errno);
+    if (failure.empty() && rename(temporary.c_str(), path.c_str()) != 0) failure = errno_text("cannot rename", errno);
+    if (!failure.empty()) unlink(temporary.c_str());
+    return failure;
+}
+
+}  // namespace
+
+bool exposer_has_ipv6()
+{
+    constexpr unsigned kCivetwebIpv6 = 8;  // civetweb's feature bit for IPv6 listening sockets
+    return mg_check_feature(kCivetwebIpv6) != 0;
+}
+
+struct MetricsOutlet {
+    MetricsState state;
+    std::shared_ptr<RoundSnapshot> snapshot;
+    std::unique_ptr<prometheus::Exposer> exposer;
+    std::string file;
+    bool file_failing = false;
+};
+
+void MetricsOutletDeleter::operator()(MetricsOutlet* outlet) const
+{
+    delete outlet;
+}
+
+bool metrics_supported()
+{
+    return true;
+}
+
+std::string open_metrics(const ProbeOptions& options, MetricsOutletPtr& outlet)
+{
+    outlet.reset();
+    if (options.metrics_listen.empty() && options.metrics_file.empty()) return {};
+    MetricsOutletPtr made(new MetricsOutlet);
+    made->state.version = kOrvaneVersion;
+    made->file = options.metrics_file;
+    made->snapshot = std::make_shared<RoundSnapshot>();
+    made->snapshot->replace(metric_families(made->state));
+    if (!options.metrics_listen.empty()) {
+        if (!exposer_has_ipv6() && options.metrics_listen[0] == '[')
+            return "cannot serve metrics on " + terminal_text(options.metrics_listen) +
+                   ": the HTTP server under prometheus-cpp here (civetweb) was built without IPv6; give an IPv4 "
+                   "address";
+        try {
+            // Two threads: a scrape and a stray request are served side by side.
+            made->exposer = std::make_unique<prometheus::Exposer>(options.metrics_listen, 2);
+            made->exposer->RegisterCollectable(made->snapshot);
+        } catch (const std::exception& error) {
+            return "cannot serve metrics on " + terminal_text(options.metrics_listen) + ": " +
+                   terminal_text(error.what());
+        }
+    }
+    outlet = std::move(made);
+    return {};
+}
+
+void publish_metrics(MetricsOutlet& outlet, const RoundRecord& record)
+{
+    add_round(outlet.state, record);
+    std::vector<prometheus::MetricFamily> families = metric_families(outlet.state);
+    if (!outlet.file.empty()) {
+        const std::string failure = replace_file(outlet.file, metrics_text(families));
+        const std::string shown = terminal_text(outlet.file);
+        if (failure.empty() && outlet.file_failing)
+            print_line(stderr, "orvane-probe: the metrics file " + shown + " is written again");
+        if (!failure.empty() && !outlet.file_failing)
+            print_line(stderr, "orvane-probe: the metrics file " + shown + " cannot be written (" + failure +
+                                   "); the rounds go on");
+        outlet.file_failing = !failure.empty();
+    }
+    outlet.snapshot->replace(std::move(families));
+}
+
+std::vector<int> metrics_listening_ports(const MetricsOutlet& outlet)
+{
+    return outlet.exposer ? outlet.exposer->GetListeningPorts() : std::vector<int>{};
+}

@@ -1,0 +1,30 @@
+// What the probe does with each round beyond its report: the metrics outlets and, in --monitor, the
+// events on change with their --on-change command.
+#pragma once
+
+#include <string>
+
+#include "cli/event_command.h"
+#include "cli/events.h"
+#include "cli/metrics.h"
+#include "cli/probe_options.h"
+#include "cli/round_record.h"
+
+struct RoundWatch {
+    MetricsOutletPtr metrics;  // empty when no metrics option was given
+    bool events = false;       // --monitor
+    EventState event_state;
+    EventCommands commands;
+};
+
+// Lines of events past this many in one round are summed up in one line (a LAN forging servers).
+inline constexpr int kMaxEventLinesPerRound = 16;
+
+// Opens what the options ask for. Returns an empty string, or the line that says what failed.
+std::string open_round_watch(RoundWatch& watch, const ProbeOptions& options);
+
+// The round goes to the metrics, and in --monitor its events to stderr and the command.
+void watch_round(RoundWatch& watch, const RoundRecord& record);
+
+// The end of the run: commands still running are waited for a short while, then left.
+void close_round_watch(RoundWatch& watch);
