@@ -830,20 +830,31 @@ TEST_F(QtProgram, AHeldReplyPortIsReadBesideItsHolderWithTheRawRight)
     EXPECT_FALSE(error.contains("orvane:")) << error.toStdString();
 }
 
-// Both ports bound, but the kernel refuses the drop of the capabilities (a seccomp filter answers capset
-// with EPERM): it must not go on holding them.
+// Both ports bound (or port 67 and the packet socket beside a holder of port 68), but the kernel refuses the drop of
+// the capabilities (a seccomp filter answers capset with EPERM): it must not go on holding them.
 TEST_F(QtProgram, AFailedCapabilityDropEndsItWithStatusOneBeforeAnyWindow)
 {
-    QProcess program;
-    start(program, {QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:31999")},
-          QStringLiteral(ORVANE_REFUSE_CAPSET));
-    ASSERT_TRUE(program.waitForFinished(5000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 1);
-    EXPECT_EQ(QString::fromLatin1(program.readAllStandardError()),
-              QStringLiteral("orvane: cannot give up its capabilities once the ports are bound: Operation not "
-                             "permitted; it ends rather than go on with them\n"));
-    EXPECT_FALSE(QFile::exists(folder_ + QStringLiteral("/LogFile")));
+    for (const bool port_68_held : {false, true}) {
+        SCOPED_TRACE(port_68_held ? "port 68 held" : "both ports bound");
+        const int holder = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(kDhcpClientPort);
+        if (port_68_held) {
+            ASSERT_EQ(bind(holder, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+        }
+        QProcess program;
+        start(program, {QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:31999")},
+              QStringLiteral(ORVANE_REFUSE_CAPSET));
+        ASSERT_TRUE(program.waitForFinished(5000));
+        close(holder);
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 1);
+        EXPECT_EQ(QString::fromLatin1(program.readAllStandardError()),
+                  QStringLiteral("orvane: cannot give up its capabilities once the ports are bound: Operation not "
+                                 "permitted; it ends rather than go on with them\n"));
+        EXPECT_FALSE(QFile::exists(folder_ + QStringLiteral("/LogFile")));
+    }
 }
 
 TEST_F(QtProgram, EndsWithinASecondUnderAFloodWithOnlyWholeDatagramsLogged)
