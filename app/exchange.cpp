@@ -1,4 +1,4 @@
-// The window program's two halves of an exchange over AppState: the request sent, a reply taken.
+// Windows implementation of the window program's exchange over AppState: the request sent, a reply taken.
 #include "app/exchange.h"
 
 #include "net/reply_intake.h"

@@ -1,5 +1,5 @@
-// The window program's start-up into AppState: the socket library, the two endpoints, the drop of
-// privileges, then the host's Ethernet address.
+// Windows implementation of the window program's start-up into AppState: the socket library, the two
+// endpoints, the drop of privileges, then the host's Ethernet address.
 #include "app/startup.h"
 
 #include "app/app_state.h"

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -12,6 +13,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "net/network_stop_linux.h"
 
 namespace {
 
@@ -58,16 +61,27 @@ void forget_endpoint(int fd)
 
 }  // namespace
 
+int network_stop_event()
+{
+    // One for the process: a new run empties it again.
+    static const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    return event;
+}
+
 int start_network(SocketLibraryState&)
 {
     // There is no library to start; a new run may follow a stop in the same process.
     network_stopped.store(false);
+    std::uint64_t stops = 0;
+    [[maybe_unused]] const ssize_t emptied = read(network_stop_event(), &stops, sizeof stops);
     return 0;
 }
 
 void stop_network()
 {
     network_stopped.store(true);
+    const std::uint64_t stop = 1;
+    [[maybe_unused]] const ssize_t signalled = write(network_stop_event(), &stop, sizeof stop);
     for (auto& slot : open_endpoints) {
         const int value = slot.load();
         // Unconnected UDP sockets answer ENOTCONN but are shut down all the same,

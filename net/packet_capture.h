@@ -90,3 +90,18 @@ bool update_capture_counts(PacketCapture& capture);
 
 // Sends one whole frame, Ethernet header first, out of the capture's interface. The bytes sent, or -1.
 int send_frame(const PacketCapture& capture, const std::uint8_t* frame, std::size_t length);
+
+// The Linux window program's capture while another program holds UDP port 68: every interface, no promiscuous
+// mode, and a fixed filter (protocol/reply_capture_filter.h) that keeps the frames whose datagram a socket bound
+// to port 68 would take. Needs CAP_NET_RAW, as open_packet_capture does.
+CaptureOpening open_reply_capture(PacketCapture& capture);
+
+// Waits until the capture's ring may hold a frame. stop_network breaks the wait off, as it breaks off a blocked
+// receive (a packet socket has no shutdown that would): false then, and on an error of the socket.
+bool wait_for_capture(const PacketCapture& capture);
+
+// Whether the host's IPv4 layer takes the datagram in, as it would hand it to a socket bound to its port: it is
+// addressed to the host (one of its addresses, or a broadcast) and came in on an interface of its own, not a port
+// of a bridge or bond, whose frames the kernel passes up to that master, where the capture sees them again.
+// When the system cannot tell, the datagram is taken.
+bool taken_by_host(const CapturedDatagram& datagram);

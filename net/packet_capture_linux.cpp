@@ -5,14 +5,20 @@
 #include <linux/filter.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
+#include <linux/rtnetlink.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <span>
 
+#include "net/network_stop_linux.h"
 #include "protocol/capture_filter.h"
+#include "protocol/reply_capture_filter.h"
 
 // The filter is handed to the kernel as it is laid out in the protocol layer.
 static_assert(sizeof(BpfInstruction) == sizeof(sock_filter));
@@ -64,14 +70,9 @@ void drain(PacketCapture& capture)
     for (std::size_t k = 0; k < capture.block_count && block_ready(capture, capture.block); ++k) release_block(capture);
 }
 
-}  // namespace
-
-bool packet_capture_supported()
-{
-    return true;
-}
-
-CaptureOpening open_packet_capture(PacketCapture& capture, const CaptureSettings& settings)
+// Opens a capture with filter attached first; see open_packet_capture.
+CaptureOpening open_filtered_capture(PacketCapture& capture, const CaptureSettings& settings,
+                                     std::span<const BpfInstruction> filter)
 {
     capture = PacketCapture{};
     if (settings.promiscuous && settings.interface_index == 0) {
@@ -85,8 +86,8 @@ CaptureOpening open_packet_capture(PacketCapture& capture, const CaptureSettings
 
     // The filter first: from here on only frames it passes reach this socket.
     sock_fprog program{};
-    program.len = static_cast<unsigned short>(kCaptureFilter.size());
-    program.filter = reinterpret_cast<sock_filter*>(const_cast<BpfInstruction*>(kCaptureFilter.data()));
+    program.len = static_cast<unsigned short>(filter.size());
+    program.filter = reinterpret_cast<sock_filter*>(const_cast<BpfInstruction*>(filter.data()));
     if (setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
         return failed(capture, CaptureStep::filter);
 
@@ -132,6 +133,104 @@ CaptureOpening open_packet_capture(PacketCapture& capture, const CaptureSettings
     capture.frames_seen = 0;
     capture.kernel_drops = 0;
     return CaptureOpening{};
+}
+
+// The index of the interface that link index is enslaved to (a bridge, a bond), 0 when none, -1 when the kernel's
+// link table cannot tell. Asked of rtnetlink, which answers for the network namespace the caller is in.
+int master_of(int index)
+{
+    const int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_ROUTE);
+    if (fd < 0) return -1;
+    struct {
+        nlmsghdr header;
+        ifinfomsg link;
+    } request{};
+    request.header.nlmsg_len = sizeof request;
+    request.header.nlmsg_type = RTM_GETLINK;
+    request.header.nlmsg_flags = NLM_F_REQUEST;
+    request.link.ifi_family = AF_UNSPEC;
+    request.link.ifi_index = index;
+    // One link's message with its counters takes a few KiB; the master comes early among its attributes.
+    alignas(nlmsghdr) static thread_local std::uint8_t answer[32768];
+    ssize_t length = -1;
+    if (send(fd, &request, sizeof request, 0) == static_cast<ssize_t>(sizeof request))
+        length = recv(fd, answer, sizeof answer, 0);
+    close(fd);
+    if (length <= 0) return -1;
+    int remaining = static_cast<int>(length);
+    for (auto* message = reinterpret_cast<const nlmsghdr*>(answer); NLMSG_OK(message, remaining);
+         message = NLMSG_NEXT(message, remaining)) {
+        if (message->nlmsg_type != RTM_NEWLINK) return -1;  // an error: no such link, or a refusal
+        if (message->nlmsg_len < NLMSG_LENGTH(sizeof(ifinfomsg))) return -1;
+        const auto* link = static_cast<const ifinfomsg*>(NLMSG_DATA(message));
+        int attributes_left = static_cast<int>(IFLA_PAYLOAD(message));
+        for (const rtattr* attribute = IFLA_RTA(link); RTA_OK(attribute, attributes_left);
+             attribute = RTA_NEXT(attribute, attributes_left)) {
+            if (attribute->rta_type != IFLA_MASTER || RTA_PAYLOAD(attribute) < sizeof(std::uint32_t)) continue;
+            std::uint32_t master = 0;
+            std::memcpy(&master, RTA_DATA(attribute), sizeof master);
+            return static_cast<int>(master);
+        }
+        return 0;
+    }
+    return -1;
+}
+
+// Whether the host takes address as its own: one of its addresses, or a broadcast. The kernel lets a socket bind
+// only to such an address (a multicast group aside), so a bind that does not reserve a port asks it.
+bool host_destination(const Ipv4Address& address)
+{
+    if (address[0] == 0) return false;  // 0.0.0.0/8 is never a destination, though binding it is allowed
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return true;
+    const int on = 1;
+    setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &on, sizeof on);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    std::memcpy(&local.sin_addr.s_addr, address.data(), 4);
+    const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+    const bool foreign = !bound && errno == EADDRNOTAVAIL;
+    close(fd);
+    return !foreign;
+}
+
+}  // namespace
+
+bool packet_capture_supported()
+{
+    return true;
+}
+
+CaptureOpening open_packet_capture(PacketCapture& capture, const CaptureSettings& settings)
+{
+    return open_filtered_capture(capture, settings, kCaptureFilter);
+}
+
+CaptureOpening open_reply_capture(PacketCapture& capture)
+{
+    return open_filtered_capture(capture, CaptureSettings{}, kReplyCaptureFilter);
+}
+
+bool wait_for_capture(const PacketCapture& capture)
+{
+    pollfd waits[2] = {{static_cast<int>(capture.socket), POLLIN, 0}, {network_stop_event(), POLLIN, 0}};
+    for (;;) {
+        const int ready = poll(waits, 2, -1);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0 || waits[1].revents != 0) return false;
+        if ((waits[0].revents & POLLIN) != 0) return true;
+        // An error of the socket: taken, so that the next wait does not return at once again.
+        int error = 0;
+        socklen_t size = sizeof error;
+        getsockopt(static_cast<int>(capture.socket), SOL_SOCKET, SO_ERROR, &error, &size);
+        errno = error;
+        return false;
+    }
+}
+
+bool taken_by_host(const CapturedDatagram& datagram)
+{
+    return host_destination(datagram.frame.destination_ip) && master_of(datagram.interface_index) <= 0;
 }
 
 void close_packet_capture(PacketCapture& capture)

@@ -37,3 +37,19 @@ int send_frame(const PacketCapture&, const std::uint8_t*, std::size_t)
 {
     return -1;
 }
+
+CaptureOpening open_reply_capture(PacketCapture& capture)
+{
+    capture = PacketCapture{};
+    return CaptureOpening{CaptureStep::unsupported, 0};
+}
+
+bool wait_for_capture(const PacketCapture&)
+{
+    return false;
+}
+
+bool taken_by_host(const CapturedDatagram&)
+{
+    return false;
+}

@@ -33,6 +33,14 @@ inline constexpr std::uint16_t kBpfConstant = 0x00;
 // Linux reads packet metadata through loads at negative offsets; this one gives the packet type.
 inline constexpr std::uint32_t kBpfPacketTypeOffset = 0xFFFFF000 + 4;
 inline constexpr std::uint32_t kPacketTypeOutgoing = 4;
+inline constexpr std::uint32_t kPacketTypeHost = 0;       // to this host's own hardware address
+inline constexpr std::uint32_t kPacketTypeBroadcast = 1;  // to the broadcast address
+// More metadata: the interface's ARPHRD type, whether the kernel took a VLAN tag off, and that tag.
+inline constexpr std::uint32_t kBpfLinkTypeOffset = 0xFFFFF000 + 28;
+inline constexpr std::uint32_t kBpfVlanTagOffset = 0xFFFFF000 + 44;
+inline constexpr std::uint32_t kBpfVlanPresentOffset = 0xFFFFF000 + 48;
+inline constexpr std::uint32_t kLinkTypeEthernet = 1;    // ARPHRD_ETHER
+inline constexpr std::uint32_t kLinkTypeLoopback = 772;  // ARPHRD_LOOPBACK
 
 // The length a filter accepts: more than any frame a ring slot holds, so frames pass whole.
 inline constexpr std::uint32_t kFilterAcceptLength = 0x40000;

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "app/qt/shell.h"
+#include "app/reply_capture.h"
 #include "app/startup.h"
 #include "common/version.h"
 #include "host/standard_descriptors.h"
@@ -41,11 +42,14 @@ int main(int argc, char** argv)
         return 0;
     }
     catch_termination_signals();
-    // Both ports are bound and every capability is dropped before Qt starts, so no window opens
-    // on a failure and neither Qt nor any datagram ever runs with privileges.
+    // Both ports are bound (or port 67 and a packet socket in place of a held port 68) and every capability is
+    // dropped before Qt starts, so no window opens on a failure and neither Qt nor any datagram ever runs with
+    // privileges.
     const StartupOutcome outcome = start_up();
     if (outcome.failed_step != StartupStep::none) {
-        const std::string line = "orvane: " + startup_failure_message(outcome, program_path(argv[0]).c_str());
+        const std::string path = program_path(argv[0]);
+        const std::string line =
+            "orvane: " + startup_failure_message(outcome, path.c_str()) + reply_capture_note(outcome, path.c_str());
         std::fprintf(stderr, "%s\n", line.c_str());
         notify_startup_failure(line);
         return 1;

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The window program on the lab's client host under Xvfb: the report view shows exactly the
 # offers that came off the wire, three Refresh clicks put three more identical requests on it,
-# and screenshots of both windows are kept.
+# LogFile holds exactly the eight offers the wire carried, and screenshots of both windows are kept.
+# In a lab with --dhclient, dhclient holds port 68: the replies come through the packet socket,
+# everything shown and logged is the same, and dhclient and its lease stay as they were.
 set -euo pipefail
 source "$ORVANE_LAB_STATE"
 source "$(cd "$(dirname "$0")/../lab" && pwd)/lab_lib.sh"
+[ -z "${DHCLIENT_PID:-}" ] || dhclient_snapshot
 here=$(cd "$(dirname "$0")" && pwd)
 artifacts=${ORVANE_TEST_ARTIFACTS:-$ORVANE_BIN/../test-artifacts/qt}
 mkdir -p "$artifacts"
@@ -20,7 +23,7 @@ capture() {  # capture DPORT COUNT SECONDS OUT: in the background, ready when it
 }
 capture 67 4 40 "$WORK/requests"
 requests_pid=$!
-capture 68 2 40 "$WORK/offers"
+capture 68 8 40 "$WORK/offers"
 offers_pid=$!
 
 ( cd "$run" && lab client -- env ORVANE_TEST_ARTIFACTS="$artifacts" ORVANE_TEST_SERVER_IP="$SERVER_IP" \
@@ -47,11 +50,21 @@ while read -r src sport dst dport length payload; do
         *) fail "an offer from $src" ;;
     esac
     expected+="-------------------------"$'\n'
-done <"$WORK/offers"
+done < <(head -2 "$WORK/offers")
 [ "$(cat "$artifacts/report_first.txt")" = "${expected%$'\n'}" ] \
     || { printf 'shown:\n%s\nexpected:\n%s\n' "$(cat "$artifacts/report_first.txt")" "$expected" >&2; fail "report differs"; }
-[ -s "$run/LogFile" ] || fail "no LogFile"
+# LogFile: every offer's UDP payload once, as a text stream stores it (each 0a after a 0d).
+[ "$(wc -l <"$WORK/offers")" -eq 8 ] || fail "expected 8 offers on the wire, saw $(wc -l <"$WORK/offers")"
+logged=$(od -An -v -tx1 "$run/LogFile" | tr -d ' \n')
+expected_log=$(awk '{print $6}' "$WORK/offers" | sed 's/../& /g; s/0a /0d 0a /g; s/ //g' | tr -d '\n')
+[ "$logged" = "$expected_log" ] || fail "LogFile ($(stat -c %s "$run/LogFile") bytes) is not the eight offers"
 for picture in main_window.png about_window.png screen.png; do
     [ -s "$artifacts/$picture" ] || fail "no screenshot $picture"
 done
-pass "both offers shown as they came; 4 identical requests on the wire; screenshots in $artifacts"
+beside=
+if [ -n "${DHCLIENT_PID:-}" ]; then
+    dhclient_untouched
+    beside=", beside dhclient ($DHCLIENT_PID), untouched"
+fi
+pass "both offers shown as they came in $(cat "$artifacts/first_blocks_ms.txt") ms; 4 identical requests on the wire;\
+ LogFile exact$beside; screenshots in $artifacts"

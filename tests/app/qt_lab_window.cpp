@@ -1,7 +1,9 @@
 // The window program's whole run on a lab host under an X server: the real start-up, real
-// offers in the report view, three Refresh clicks, the About window, and screenshots of both.
+// offers in the report view, three Refresh clicks and every offer they bring, the About window,
+// and screenshots of both.
 // Run by lab_window.sh on the client host; ORVANE_TEST_ARTIFACTS names the folder for its files.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPixmap>
 #include <QScreen>
@@ -51,6 +53,8 @@ TEST(QtLabWindow, ShowsRealOffersFromBothServersAndKeepsScreenshots)
     const QString upstream = qEnvironmentVariable("ORVANE_TEST_UPSTREAM_IP");
     ASSERT_FALSE(server.isEmpty() || relay.isEmpty() || upstream.isEmpty());
 
+    QElapsedTimer since_start;
+    since_start.start();
     const StartupOutcome outcome = start_up();
     ASSERT_EQ(outcome.failed_step, StartupStep::none) << startup_failure_message(outcome, "qt_lab_window");
     for (const char* field : {"CapInh:", "CapPrm:", "CapEff:", "CapAmb:"})
@@ -66,6 +70,7 @@ TEST(QtLabWindow, ShowsRealOffersFromBothServersAndKeepsScreenshots)
                             20000);
                         const QString text = main_text(IDC_LOG);
                         write_text("report_first.txt", text);
+                        write_text("first_blocks_ms.txt", QString::number(since_start.elapsed()));
                         ASSERT_TRUE(both) << text.toStdString();
                         EXPECT_TRUE(text.contains(QStringLiteral("Packet from %1 \n Offered IP ").arg(server)))
                             << text.toStdString();
@@ -78,6 +83,9 @@ TEST(QtLabWindow, ShowsRealOffersFromBothServersAndKeepsScreenshots)
                         save(main_window()->grab(), "main_window.png");
                         for (int i = 0; i < 3; ++i) click(main_control(IDC_REFRESH));
                         EXPECT_EQ(main_text(IDC_SENT), QStringLiteral("4"));
+                        // Both servers answer every request; the script holds LogFile against all eight offers.
+                        EXPECT_TRUE(wait_until([] { return main_text(IDC_RECEIVED) == QStringLiteral("8"); }, 20000))
+                            << main_text(IDC_RECEIVED).toStdString() << " received";
                         click(main_control(IDC_ABOUT));
                     },
                     [] {

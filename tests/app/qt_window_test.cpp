@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -24,6 +25,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <future>
@@ -32,6 +34,7 @@
 
 #include "app/dialog_layout.h"
 #include "app/qt/shell.h"
+#include "app/reply_capture.h"
 #include "app/report_output.h"
 #include "app/resources/resource_ids.h"
 #include "net/network.h"
@@ -521,6 +524,134 @@ TEST_F(QtWindow, CloseUnderAFloodEndsPromptlyAndLogsOnlyWholeDatagrams)
         << app_state.received_count << " received, " << whole << " logged";
 }
 
+// --- Port 68 held by another program: the replies through the packet socket ------------------
+
+// A program of the host's own (a desktop's DHCP client) holds port 68; the run reads its replies through the
+// capture that start-up opens in its place.
+class QtWindowBesideAHolder : public QtWindow {
+protected:
+    void SetUp() override
+    {
+        QtWindow::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        close_udp_endpoint(app_state.reply_endpoint);
+        holder_ = bind_port(kDhcpClientPort);
+        ASSERT_GE(holder_, 0);
+        ASSERT_EQ(open_reply_capture(StartupOutcome{StartupStep::reply_endpoint, EADDRINUSE}).failed_step,
+                  StartupStep::none);
+        ASSERT_NE(app_state.reply_endpoint, kNoEndpoint);
+    }
+    void TearDown() override
+    {
+        if (!in_private_network()) return;
+        EXPECT_TRUE(wait_for_receiver_threads(2000ms)) << "a receiver thread outlived its run";
+        close_reply_capture();
+        EXPECT_EQ(app_state.reply_endpoint, kNoEndpoint);
+        QtWindow::TearDown();
+        if (holder_ >= 0) close(holder_);
+    }
+
+    static int bind_port(std::uint16_t port)
+    {
+        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        const int on = 1;
+        setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(port);
+        if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) return fd;
+        close(fd);
+        return -1;
+    }
+
+    // What the holder was handed: its datagrams' lengths.
+    std::vector<ssize_t> holder_lengths() const
+    {
+        std::vector<ssize_t> lengths;
+        char buffer[2048];
+        ssize_t length;
+        while ((length = recv(holder_, buffer, sizeof buffer, MSG_DONTWAIT)) >= 0) lengths.push_back(length);
+        return lengths;
+    }
+
+    int holder_ = -1;
+};
+
+void send_from_loopback(const std::vector<std::uint8_t>& bytes, const char* address, std::uint16_t port)
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(port);
+    inet_pton(AF_INET, address, &target.sin_addr);
+    sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    close(fd);
+}
+
+// Loopback shows the packet socket each datagram twice (going out, coming in); a bound socket is handed it once,
+// and only when it is to port 68. The holder gets every datagram as before.
+TEST_F(QtWindowBesideAHolder, EachDatagramToPortSixtyEightCountsOnceAndTheOthersNotAtAll)
+{
+    struct Row {
+        const char* name;
+        const char* address;
+        std::uint16_t port;
+        std::size_t length;
+        int counted;  // Packets Received afterwards
+    };
+    const Row rows[] = {
+        {"to 127.0.0.1:68", "127.0.0.1", kDhcpClientPort, 300, 1},
+        {"to the limited broadcast, port 68", "255.255.255.255", kDhcpClientPort, 310, 2},
+        {"to another loopback address, port 68", "127.0.0.9", kDhcpClientPort, 320, 3},
+        {"to port 67", "127.0.0.1", kDhcpServerPort, 330, 3},
+        {"to port 6800", "127.0.0.1", 6800, 340, 3},
+        {"longer than a request, to port 68", "127.0.0.1", kDhcpClientPort, 548, 4},
+    };
+    EXPECT_EQ(play({[&] {
+                        qint64 logged = 0;
+                        for (const Row& row : rows) {
+                            SCOPED_TRACE(row.name);
+                            send_from_loopback(
+                                make_reply({192, 168, 1, 1}, {192, 168, 1, 50}, {0, 0, 0, 0}, row.length), row.address,
+                                row.port);
+                            if (row.port == kDhcpClientPort) logged += static_cast<qint64>(row.length);
+                            // A second copy, or one that should not count, would come within this wait.
+                            QTest::qWait(100);
+                            EXPECT_TRUE(received_shows(row.counted)) << main_text(IDC_RECEIVED).toStdString();
+                            EXPECT_EQ(QFile(QStringLiteral("LogFile")).size(), logged);
+                        }
+                        EXPECT_EQ(main_text(IDC_LOG).count(kSeparator), 4);
+                        EXPECT_EQ(holder_lengths(), (std::vector<ssize_t>{300, 310, 320, 548}));
+                    },
+                    [] { close_main(); }}),
+              0);
+}
+
+// The receiver thread waits on the packet socket, which no shutdown wakes: stop_network must end the wait.
+TEST_F(QtWindowBesideAHolder, CloseEndsTheReceiverThreadWaitingOnThePacketSocket)
+{
+    QElapsedTimer closing;
+    EXPECT_EQ(play({[] {
+                        send_to_reply_port(make_reply({192, 168, 1, 1}, {192, 168, 1, 50}, {0, 0, 0, 0}));
+                        ASSERT_TRUE(received_shows(1));
+                        EXPECT_TRUE(wait_until([] {
+                            return main_text(IDC_LOG) == block("192.168.1.1", nullptr, "192.168.1.50");
+                        })) << main_text(IDC_LOG).toStdString();
+                        // Long enough for the thread to be back in its wait.
+                        QTest::qWait(200);
+                    },
+                    [&] {
+                        closing.start();
+                        close_main();
+                    }}),
+              0);
+    EXPECT_TRUE(wait_for_receiver_threads(200ms)) << "still waiting " << closing.elapsed() << " ms after the close";
+    EXPECT_LT(closing.elapsed(), 1000);
+    EXPECT_EQ(QFile(QStringLiteral("LogFile")).size(), 300);
+}
+
 // --- The program orvane itself ----------------------------------------------------------------
 
 class QtProgram : public QtWindow {
@@ -536,8 +667,9 @@ protected:
         std::system((std::string("rm -rf ") + folder_bytes_).c_str());
     }
 
-    // Starts orvane, under launcher (a program that then runs it) when one is given.
-    void start(QProcess& program, const QStringList& environment = {}, const QString& launcher = {})
+    // Starts orvane, under launcher (a program that then runs it, given launcher_arguments first) when one is given.
+    void start(QProcess& program, const QStringList& environment = {}, const QString& launcher = {},
+               const QStringList& launcher_arguments = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -550,7 +682,7 @@ protected:
         if (launcher.isEmpty())
             program.start(QStringLiteral(ORVANE_PROGRAM_PATH), {});
         else
-            program.start(launcher, {QStringLiteral(ORVANE_PROGRAM_PATH)});
+            program.start(launcher, launcher_arguments + QStringList{QStringLiteral(ORVANE_PROGRAM_PATH)});
         ASSERT_TRUE(program.waitForStarted(5000));
     }
 
@@ -563,14 +695,14 @@ protected:
         return {};
     }
 
-    // Up means both ports are bound by it: a new bind of port 68 fails.
-    static bool program_is_up()
+    // Up means both ports are bound by it: a new bind of port 68 fails (of port 67 while another holds 68).
+    static bool program_is_up(std::uint16_t port = kDhcpClientPort)
     {
-        return wait_until([] {
+        return wait_until([port] {
             const int fd = socket(AF_INET, SOCK_DGRAM, 0);
             sockaddr_in local{};
             local.sin_family = AF_INET;
-            local.sin_port = htons(kDhcpClientPort);
+            local.sin_port = htons(port);
             const bool held = bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0;
             close(fd);
             return held;
@@ -613,44 +745,116 @@ TEST_F(QtProgram, EndsWithStatusZeroWithinASecondOnEachTerminationSignal)
     }
 }
 
+// Root has cap_net_raw, with which a held port 68 is read beside its holder (the case below); without it, or with
+// port 67 held, start-up fails as it always did.
 TEST_F(QtProgram, AHeldPortEndsItWithStatusOneBeforeAnyWindow)
 {
-    for (const std::uint16_t port : {kDhcpServerPort, kDhcpClientPort}) {
-        SCOPED_TRACE(port);
+    struct Row {
+        std::uint16_t port;
+        bool raw_right;
+        const char* hint;  // how the line ends
+    };
+    // The hint names the program as the kernel has it.
+    const QString path = QFileInfo(QStringLiteral(ORVANE_PROGRAM_PATH)).canonicalFilePath();
+    const Row rows[] = {
+        {kDhcpServerPort, false, "commonly a DHCP server or relay running on this host; stop it first"},
+        {kDhcpServerPort, true, "commonly a DHCP server or relay running on this host; stop it first"},
+        {kDhcpClientPort, false,
+         "commonly a DHCP client running on this host; stop it first, or let orvane read its replies beside it with "
+         "cap_net_raw: sudo setcap cap_net_bind_service,cap_net_raw=+ep "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.port << (row.raw_right ? " with" : " without") << " cap_net_raw");
         const int holder = socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in local{};
         local.sin_family = AF_INET;
-        local.sin_port = htons(port);
+        local.sin_port = htons(row.port);
         ASSERT_EQ(bind(holder, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
         QProcess program;
         // A display that does not exist: had the program started Qt, it would abort, not return 1.
-        start(program, {QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:31999")});
+        const QStringList display = {QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:31999")};
+        if (row.raw_right)
+            start(program, display);
+        else
+            start(program, display, QStringLiteral("setpriv"),
+                  {QStringLiteral("--bounding-set=-net_raw"), QStringLiteral("--inh-caps=-net_raw")});
         ASSERT_TRUE(program.waitForFinished(5000));
         close(holder);
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(program.exitCode(), 1);
         const QString error = QString::fromLatin1(program.readAllStandardError());
-        EXPECT_TRUE(error.startsWith(QStringLiteral("orvane: cannot bind UDP port %1: ").arg(port)))
-            << error.toStdString();
-        EXPECT_EQ(error.count(QLatin1Char('\n')), 1) << error.toStdString();
+        EXPECT_EQ(error, QStringLiteral("orvane: cannot bind UDP port %1: Address already in use; another program "
+                                        "holds it, %2%3\n")
+                             .arg(row.port)
+                             .arg(QLatin1String(row.hint), row.port == kDhcpClientPort ? path : QString()));
         EXPECT_FALSE(QFile::exists(folder_ + QStringLiteral("/LogFile")));
     }
 }
 
-// Both ports bound, but the kernel refuses the drop of the capabilities (a seccomp filter answers capset
-// with EPERM): it must not go on holding them.
+// With cap_net_raw (root's) and port 68 held, the program runs beside the holder: the replies reach the window and
+// LogFile once each, the holder still gets them, no capability is kept, and a signal ends it as before.
+TEST_F(QtProgram, AHeldReplyPortIsReadBesideItsHolderWithTheRawRight)
+{
+    const int holder = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(kDhcpClientPort);
+    ASSERT_EQ(bind(holder, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+    QProcess program;
+    start(program);
+    ASSERT_TRUE(program_is_up(kDhcpServerPort)) << program.readAllStandardError().toStdString();
+    ASSERT_TRUE(wait_until([&] { return status_line(program.processId(), "CapEff:") == "0000000000000000"; }));
+    for (const char* field : {"CapInh:", "CapPrm:", "CapEff:", "CapAmb:"})
+        EXPECT_EQ(status_line(program.processId(), field), QStringLiteral("0000000000000000")) << field;
+    const QString log = folder_ + QStringLiteral("/LogFile");
+    // The capture was open before the capabilities went: from here on each reply reaches it.
+    for (int k = 1; k <= 3; ++k) {
+        send_to_reply_port(make_reply({192, 168, 1, 1}, {192, 168, 1, 50}, {0, 0, 0, 0}));
+        EXPECT_TRUE(wait_until([&] { return QFile(log).size() >= 300 * k; })) << k;
+    }
+    QTest::qWait(200);
+    EXPECT_EQ(QFile(log).size(), 900);
+    char buffer[2048];
+    int held = 0;
+    while (recv(holder, buffer, sizeof buffer, MSG_DONTWAIT) == 300) ++held;
+    EXPECT_EQ(held, 3);
+    QElapsedTimer ending;
+    ending.start();
+    kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(1000)) << "still running after a second";
+    close(holder);
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_LT(ending.elapsed(), 1000);
+    const QByteArray error = program.readAllStandardError();
+    EXPECT_FALSE(error.contains("orvane:")) << error.toStdString();
+}
+
+// Both ports bound (or port 67 and the packet socket beside a holder of port 68), but the kernel refuses the drop of
+// the capabilities (a seccomp filter answers capset with EPERM): it must not go on holding them.
 TEST_F(QtProgram, AFailedCapabilityDropEndsItWithStatusOneBeforeAnyWindow)
 {
-    QProcess program;
-    start(program, {QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:31999")},
-          QStringLiteral(ORVANE_REFUSE_CAPSET));
-    ASSERT_TRUE(program.waitForFinished(5000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 1);
-    EXPECT_EQ(QString::fromLatin1(program.readAllStandardError()),
-              QStringLiteral("orvane: cannot give up its capabilities once the ports are bound: Operation not "
-                             "permitted; it ends rather than go on with them\n"));
-    EXPECT_FALSE(QFile::exists(folder_ + QStringLiteral("/LogFile")));
+    for (const bool port_68_held : {false, true}) {
+        SCOPED_TRACE(port_68_held ? "port 68 held" : "both ports bound");
+        const int holder = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(kDhcpClientPort);
+        if (port_68_held) {
+            ASSERT_EQ(bind(holder, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+        }
+        QProcess program;
+        start(program, {QStringLiteral("QT_QPA_PLATFORM=xcb"), QStringLiteral("DISPLAY=:31999")},
+              QStringLiteral(ORVANE_REFUSE_CAPSET));
+        ASSERT_TRUE(program.waitForFinished(5000));
+        close(holder);
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 1);
+        EXPECT_EQ(QString::fromLatin1(program.readAllStandardError()),
+                  QStringLiteral("orvane: cannot give up its capabilities once the ports are bound: Operation not "
+                                 "permitted; it ends rather than go on with them\n"));
+        EXPECT_FALSE(QFile::exists(folder_ + QStringLiteral("/LogFile")));
+    }
 }
 
 TEST_F(QtProgram, EndsWithinASecondUnderAFloodWithOnlyWholeDatagramsLogged)

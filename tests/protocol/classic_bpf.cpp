@@ -17,6 +17,12 @@ bool load(const std::uint8_t* frame, std::size_t length, std::uint64_t offset, s
 std::uint32_t run_classic_bpf(std::span<const BpfInstruction> program, const std::uint8_t* frame, std::size_t length,
                               std::uint32_t packet_type, bool* understood)
 {
+    return run_classic_bpf(program, frame, length, FrameMetadata{.packet_type = packet_type}, understood);
+}
+
+std::uint32_t run_classic_bpf(std::span<const BpfInstruction> program, const std::uint8_t* frame, std::size_t length,
+                              const FrameMetadata& metadata, bool* understood)
+{
     if (understood) *understood = true;
     std::uint32_t a = 0, x = 0;
     for (std::size_t pc = 0; pc < program.size(); ++pc) {
@@ -25,7 +31,13 @@ std::uint32_t run_classic_bpf(std::span<const BpfInstruction> program, const std
         const std::size_t size = size_bits == kBpfByte ? 1 : size_bits == kBpfHalf ? 2 : 4;
         bool known = true;
         if (kind == kBpfLd && mode == kBpfAbs && in.k == kBpfPacketTypeOffset && size == 4) {
-            a = packet_type;
+            a = metadata.packet_type;
+        } else if (kind == kBpfLd && mode == kBpfAbs && in.k == kBpfLinkTypeOffset && size == 4) {
+            a = metadata.link_type;
+        } else if (kind == kBpfLd && mode == kBpfAbs && in.k == kBpfVlanPresentOffset && size == 4) {
+            a = metadata.vlan_present ? 1 : 0;
+        } else if (kind == kBpfLd && mode == kBpfAbs && in.k == kBpfVlanTagOffset && size == 4) {
+            a = metadata.vlan_tci;
         } else if (kind == kBpfLd && mode == kBpfAbs && size_bits != 0x18) {
             if (!load(frame, length, in.k, size, a)) return 0;
         } else if (kind == kBpfLd && mode == kBpfInd && size_bits != 0x18) {
