@@ -66,9 +66,9 @@ for link in "server eth0" "switch p-server" "switch p-client" "switch br0" "clie
     lab "$1" -- ip link set "$2" mtu 9000
 done
 lab client -- sh -c 'cd "$1" && shift && exec "$@"' - "$RUN" "$ORVANE_BIN/orvane-probe" --capture --interface eth0 \
-    --expect "$SERVER_IP,$UPSTREAM_IP" --wait 2 --format json >"$WORK/out" 2>"$WORK/err" &
+    --expect "$SERVER_IP,$UPSTREAM_IP" --wait 4 --format json >"$WORK/out" 2>"$WORK/err" &
 probe=$!
-for _ in $(seq 100); do grep -q '"type":"reply"' "$WORK/out" 2>/dev/null && break; sleep 0.02; done
+for _ in $(seq 400); do grep -q '"type":"reply"' "$WORK/out" 2>/dev/null && break; sleep 0.02; done
 lab server -- "$ORVANE_BIN/lab_bad_frames" eth0 "$CLIENT_MAC" "$SERVER_IP" "$CLIENT_IP" ip-options bad-udp-checksum \
     bad-ipv4-checksum bad-ipv4-length bad-udp-length fragment stacked-tags jumbo not-dhcp request >"$WORK/sent" \
     || fail "lab_bad_frames: $(cat "$WORK/sent")"
