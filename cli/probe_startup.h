@@ -26,6 +26,16 @@ struct ProbeSocket {
     HardwareAddress frame_source{};  // the frames' Ethernet source: --mac, or the interface's own address
 };
 
+// -6: the DHCPv6 client port and the raw ICMPv6 socket of one interface, and the Ethernet address its DUID-LL and
+// the Router Solicitation's link-layer option carry.
+struct Ipv6Socket {
+    std::string device;
+    int index = 0;
+    HardwareAddress hardware_address{};
+    Endpoint dhcp = kNoEndpoint;
+    Endpoint router = kNoEndpoint;
+};
+
 // Opens what the options ask for into sockets. Returns an empty string on success, else the one
 // line that says what failed and why (the caller ends with status 1). --capture without --interface takes the
 // interfaces --all-interfaces would.

@@ -1,0 +1,240 @@
+// The IPv6 half of a round: SOLICIT and Router Solicitation out, DHCPv6 datagrams and advertisements in.
+#include "cli/ipv6_round.h"
+
+#include <cerrno>
+#include <random>
+
+#include "cli/console_output.h"
+#include "cli/ipv6_report.h"
+#include "cli/probe_session.h"
+#include "common/dhcpv6_wire.h"
+#include "host/interfaces.h"
+#include "host/vendor_registry_files.h"
+#include "net/ipv6_endpoints.h"
+#include "protocol/dhcpv6_solicit.h"
+#include "protocol/router_solicit.h"
+
+namespace {
+
+// Bigger than any DHCPv6 datagram or advertisement a link with a 1500-byte MTU carries; longer ones are
+// reported as truncated.
+constexpr std::size_t kIpv6BufferSize = 2048;
+
+const char* step_text(Ipv6EndpointStep step)
+{
+    switch (step) {
+        case Ipv6EndpointStep::socket: return "cannot open the socket";
+        case Ipv6EndpointStep::device: return "cannot tie the socket to the interface";
+        case Ipv6EndpointStep::bind: return "cannot bind the socket";
+        default: return "cannot set up the socket";
+    }
+}
+
+std::string endpoint_failure(const char* what, const std::string& device, const Ipv6Endpoint& opened,
+                             const char* right, const char* program_path)
+{
+    std::string message = std::string(what) + " on interface " + terminal_text(device) + ": " +
+                          step_text(opened.failed_step) + ": " + network_error_text(opened.error_code);
+    if (is_permission_error(opened.error_code))
+        message += std::string("; it needs ") + right + ": run it as root, or grant the rights once with: sudo setcap " +
+                   "cap_net_bind_service,cap_net_raw=+ep " + program_path;
+    else if (is_address_in_use(opened.error_code))
+        message += "; another DHCPv6 client holds port 546 on it";
+    return message;
+}
+
+std::string names_of(const std::vector<HostInterface>& interfaces)
+{
+    std::string names;
+    for (const HostInterface& interface : interfaces) names += (names.empty() ? "" : ", ") + terminal_text(interface.name);
+    return names.empty() ? "none" : names;
+}
+
+std::uint32_t iaid_of(const HardwareAddress& address)
+{
+    return (std::uint32_t{address[2]} << 24) | (std::uint32_t{address[3]} << 16) | (std::uint32_t{address[4]} << 8) |
+           address[5];
+}
+
+std::int64_t unix_ms_now()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+double elapsed_now(const ProbeSession& session)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - session.started).count();
+}
+
+void report_lines(ProbeSession& session, const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) print_session_line(session, line);
+}
+
+void note_send_failure(ProbeSession& session, const Ipv6Socket& socket, const char* what)
+{
+    session.sends6.failed += 1;
+    print_line(stderr, std::string("orvane-probe: the ") + what + " was not sent on " + terminal_text(socket.device) +
+                           ": " + network_error_text(last_network_error()));
+}
+
+}  // namespace
+
+std::string open_ipv6_sockets(const ProbeOptions& options, SocketLibraryState& library,
+                              std::vector<Ipv6Socket>& sockets, const char* program_path)
+{
+    sockets.clear();
+    if (start_network(library) == 1)
+        return "cannot start the socket library: " + network_error_text(last_network_error());
+    std::vector<HostInterface> interfaces;
+    if (!list_host_interfaces(interfaces)) return "cannot list the host's interfaces";
+    std::vector<const HostInterface*> chosen;
+    if (!options.interface.empty()) {
+        const HostInterface* named = find_host_interface(interfaces, options.interface);
+        if (named == nullptr)
+            return "no interface named " + terminal_text(options.interface) + " (there are: " + names_of(interfaces) +
+                   ")";
+        if (named->loopback || !named->ethernet)
+            return "interface " + terminal_text(named->name) + " is not an Ethernet interface, which -6 needs";
+        chosen.push_back(named);
+    } else {
+        // IPv6 needs no address but the link-local one, which the kernel picks: every Ethernet link that is up.
+        for (const HostInterface& interface : interfaces)
+            if (interface.up && interface.ethernet && !interface.loopback) chosen.push_back(&interface);
+        if (chosen.empty()) return "no Ethernet interface is up for -6";
+    }
+    for (const HostInterface* interface : chosen) {
+        Ipv6Socket socket;
+        socket.device = interface->name;
+        socket.index = interface->index;
+        socket.hardware_address = options.mac_given ? options.mac : interface->hardware_address;
+        if (!options.mac_given && (!interface->has_hardware_address || is_zero_hardware_address(socket.hardware_address)))
+            return "interface " + terminal_text(interface->name) + " has no Ethernet address for the DUID; give one with --mac";
+        const Ipv6Endpoint dhcp = open_dhcpv6_client_endpoint(interface->name.c_str(), interface->index);
+        if (dhcp.endpoint == kNoEndpoint)
+            return endpoint_failure("DHCPv6 port 546", interface->name, dhcp, "cap_net_bind_service", program_path);
+        socket.dhcp = dhcp.endpoint;
+        const Ipv6Endpoint router = open_router_endpoint(interface->name.c_str(), interface->index);
+        if (router.endpoint == kNoEndpoint)
+            return endpoint_failure("the raw ICMPv6 socket for router solicitations", interface->name, router,
+                                    "cap_net_raw", program_path);
+        socket.router = router.endpoint;
+        sockets.push_back(socket);
+    }
+    return {};
+}
+
+std::string ipv6_pacer_key(const std::string& device)
+{
+    return device + " ipv6";
+}
+
+void send_ipv6_requests(ProbeSession& session)
+{
+    std::random_device source;
+    const std::uint32_t random = source();
+    session.request6.transaction_id = {static_cast<std::uint8_t>(random >> 16), static_cast<std::uint8_t>(random >> 8),
+                                       static_cast<std::uint8_t>(random)};
+    session.round6 = Ipv6Tally{};
+    for (Ipv6Socket& socket : session.sockets6) {
+        const PacerClock::time_point allowed = next_send_allowed(session.pacer, ipv6_pacer_key(socket.device));
+        if (PacerClock::now() < allowed) listen_until(session, allowed, false);
+        if (run_cut_short(session)) return;
+        SolicitFields fields;
+        fields.transaction_id = session.request6.transaction_id;
+        fields.client_address = socket.hardware_address;
+        fields.iaid = iaid_of(socket.hardware_address);
+        fields.prefix_delegation = session.options.prefix_delegation;
+        const std::vector<std::uint8_t> solicit = build_solicit(fields);
+        if (send_ipv6(socket.dhcp, solicit.data(), solicit.size(), kAllDhcpAgents, kDhcpv6ServerPort, socket.index) < 0)
+            note_send_failure(session, socket, "SOLICIT");
+        else
+            session.sends6.solicits += 1;
+        RouterSolicitationFields rs;
+        rs.has_source_link_layer = true;
+        rs.source_link_layer = socket.hardware_address;
+        const std::vector<std::uint8_t> solicitation = build_router_solicitation(rs);
+        if (send_ipv6(socket.router, solicitation.data(), solicitation.size(), kAllRouters, 0, socket.index) < 0)
+            note_send_failure(session, socket, "router solicitation");
+        else
+            session.sends6.router_solicitations += 1;
+        note_send(session.pacer, ipv6_pacer_key(socket.device), PacerClock::now());
+    }
+    // Answers are ours when they carry the client identifier of the interface they come in on; with one DUID
+    // per interface, each socket's request is told by its own.
+}
+
+void add_ipv6_endpoints(const ProbeSession& session, std::vector<Endpoint>& endpoints)
+{
+    for (const Ipv6Socket& socket : session.sockets6) endpoints.push_back(socket.dhcp);
+    for (const Ipv6Socket& socket : session.sockets6) endpoints.push_back(socket.router);
+}
+
+void take_ipv6_datagram(ProbeSession& session, std::size_t index)
+{
+    const std::size_t count = session.sockets6.size();
+    if (index >= 2 * count) return;
+    const bool router = index >= count;
+    const Ipv6Socket& socket = session.sockets6[router ? index - count : index];
+    std::vector<std::uint8_t> buffer(kIpv6BufferSize);
+    Ipv6Arrival arrival;
+    const int length = receive_ipv6(router ? socket.router : socket.dhcp, buffer.data(), buffer.size(), arrival);
+    if (length < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            print_line(stderr, "orvane-probe: a receive failed: " + network_error_text(last_network_error()));
+        return;
+    }
+    const bool expectations_servers = expects_servers(session.options.expected6);
+    const bool expectations_routers = expects_routers(session.options.expected6);
+    if (!router) {
+        Dhcpv6Record record;
+        record.unix_ms = unix_ms_now();
+        record.elapsed = elapsed_now(session);
+        record.round = session.round;
+        record.interface = socket.device;
+        record.source = arrival.source;
+        record.port = arrival.port;
+        record.length = static_cast<std::size_t>(length);
+        record.truncated = arrival.truncated;
+        record.message = decode_dhcpv6(buffer.data(), record.length).message;
+        Ipv6Request request = session.request6;
+        request.client_duid = duid_ll(socket.hardware_address);
+        judge_dhcpv6_answer(record, request);
+        record.expected = dhcpv6_server_expected(session.options.expected6, record.message, record.source);
+        tally_dhcpv6(session.run6, record);
+        tally_dhcpv6(session.round6, record);
+        if (session.options.format == OutputFormat::json)
+            print_session_line(session, dhcpv6_json(record, expectations_servers));
+        else if (session.options.format == OutputFormat::text)
+            report_lines(session, dhcpv6_block_lines(record, expectations_servers));
+        return;
+    }
+    RouterRecord record;
+    record.unix_ms = unix_ms_now();
+    record.elapsed = elapsed_now(session);
+    record.round = session.round;
+    record.interface = socket.device;
+    record.source = arrival.source;
+    RouterAdvertContext context;
+    context.hop_limit = static_cast<std::uint8_t>(arrival.hop_limit < 0 ? 0 : arrival.hop_limit);
+    context.source = arrival.source;
+    context.destination = arrival.destination;
+    // The kernel checked the sum of what a raw ICMPv6 socket hands up.
+    context.verify_checksum = false;
+    record.advert = decode_router_advert(buffer.data(), static_cast<std::size_t>(length), context);
+    if (record.advert.has_source_link_layer) {
+        if (!session.vendors_loaded) {
+            session.vendors = load_vendor_registry();
+            session.vendors_loaded = true;
+        }
+        record.vendor = std::string(vendor_of(session.vendors, record.advert.source_link_layer));
+    }
+    record.expected = router_expected(session.options.expected6, record);
+    tally_router(session.run6, record);
+    tally_router(session.round6, record);
+    if (session.options.format == OutputFormat::json)
+        print_session_line(session, router_json(record, expectations_routers));
+    else if (session.options.format == OutputFormat::text)
+        report_lines(session, router_block_lines(record, expectations_routers));
+}
