@@ -70,7 +70,8 @@ Json statuses_json(const std::vector<Dhcpv6Status>& statuses)
 {
     Json array = Json::array();
     for (const Dhcpv6Status& status : statuses)
-        array.push_back({{"code", status.code}, {"name", dhcpv6_status_name(status.code)}, {"message", status.message}});
+        array.push_back(
+            {{"code", status.code}, {"name", dhcpv6_status_name(status.code)}, {"message", status.message}});
     return array;
 }
 
@@ -132,8 +133,8 @@ std::vector<std::string> dhcpv6_block_lines(const Dhcpv6Record& record, bool exp
                                    std::to_string(record.port) +
                                    (record.interface.empty() ? "" : " on " + terminal_text(record.interface))};
     if (message.has_server_id) {
-        std::string line = " Server DUID " + duid_hex_text(message.server_id.bytes) + " (" +
-                           duid_kind_text(message.server_id) + ")";
+        std::string line =
+            " Server DUID " + duid_hex_text(message.server_id.bytes) + " (" + duid_kind_text(message.server_id) + ")";
         const Json duid = duid_json(message.server_id);
         if (!duid["ethernet"].is_null()) line += " Ethernet " + duid["ethernet"].get<std::string>();
         lines.push_back(line);
@@ -169,10 +170,9 @@ std::vector<std::string> dhcpv6_block_lines(const Dhcpv6Record& record, bool exp
 std::vector<std::string> router_block_lines(const RouterRecord& record, bool expectations)
 {
     const RouterAdvert& advert = record.advert;
-    std::vector<std::string> lines{std::string(router_advert_valid(advert) ? "Router advertisement"
-                                                                           : "Invalid router advertisement") +
-                                   " from " + ipv6_text(record.source) +
-                                   (record.interface.empty() ? "" : " on " + terminal_text(record.interface))};
+    std::vector<std::string> lines{
+        std::string(router_advert_valid(advert) ? "Router advertisement" : "Invalid router advertisement") + " from " +
+        ipv6_text(record.source) + (record.interface.empty() ? "" : " on " + terminal_text(record.interface))};
     if (advert.has_source_link_layer)
         lines.push_back(" Ethernet " + hardware_address_text(advert.source_link_layer) +
                         (record.vendor.empty() ? "" : " (" + terminal_text(record.vendor) + ")"));
@@ -205,13 +205,13 @@ std::vector<std::string> ipv6_summary_lines(const Ipv6Tally& tally, const Ipv6Ve
     const bool servers_named = expects_servers(expected);
     const bool routers_named = expects_routers(expected);
     for (const Dhcpv6Server& server : tally.servers)
-        lines.push_back(
-            "DHCPv6 server " + dhcpv6_server_name(server) +
-            (servers_named ? (server.expected ? " expected" : " unexpected") : "") + ": " +
-            counted(server.answers, "answer", "answers") + " (" + std::to_string(server.advertises) + " ADVERTISE, " +
-            std::to_string(server.replies) + " REPLY) in " + counted(server.rounds, "round", "rounds") + " from " +
-            ipv6_text(server.source) + (server.interface.empty() ? "" : " on " + terminal_text(server.interface)) +
-            (server.has_preference ? ", preference " + std::to_string(server.preference) : ""));
+        lines.push_back("DHCPv6 server " + dhcpv6_server_name(server) +
+                        (servers_named ? (server.expected ? " expected" : " unexpected") : "") + ": " +
+                        counted(server.answers, "answer", "answers") + " (" + std::to_string(server.advertises) +
+                        " ADVERTISE, " + std::to_string(server.replies) + " REPLY) in " +
+                        counted(server.rounds, "round", "rounds") + " from " + ipv6_text(server.source) +
+                        (server.interface.empty() ? "" : " on " + terminal_text(server.interface)) +
+                        (server.has_preference ? ", preference " + std::to_string(server.preference) : ""));
     for (const Router& router : tally.routers)
         lines.push_back("Router " + ipv6_text(router.source) +
                         (router.has_ethernet ? " Ethernet " + hardware_address_text(router.ethernet) : "") +
@@ -258,7 +258,8 @@ std::string ipv6_verdict_text(const Ipv6Verdict& verdict, const Ipv6Expectations
     else
         text = "something answered; no DHCPv6 server or router was named";
     if (verdict.status == 1)
-        text += "; " + counted(verdict.invalid_adverts, "invalid router advertisement", "invalid router advertisements");
+        text +=
+            "; " + counted(verdict.invalid_adverts, "invalid router advertisement", "invalid router advertisements");
     return text;
 }
 
@@ -297,29 +298,29 @@ std::string dhcpv6_json(const Dhcpv6Record& record, bool expectations)
     for (const Dhcpv6Fault& fault : message.faults)
         faults.push_back({{"problem", dhcpv6_problem_text(fault.problem)}, {"offset", fault.offset}});
     char transaction[8];
-    std::snprintf(transaction, sizeof transaction, "%02x%02x%02x", message.transaction_id[0],
-                  message.transaction_id[1], message.transaction_id[2]);
-    Json object{{"type", "dhcpv6_reply"},
-                {"time_elapsed", record.elapsed},
-                {"round", record.round},
-                {"interface", record.interface.empty() ? Json(nullptr) : Json(record.interface)},
-                {"source", {{"address", ipv6_text(record.source)}, {"port", record.port}}},
-                {"length", record.length},
-                {"message_type", message.has_header ? Json(dhcpv6_message_type_name(message.message_type))
-                                                    : Json(nullptr)},
-                {"transaction_id", transaction},
-                {"answers", record.answers},
-                {"expected", record.answers && expectations ? Json(record.expected) : Json(nullptr)},
-                {"server_duid", message.has_server_id ? duid_json(message.server_id) : Json(nullptr)},
-                {"preference", message.has_preference ? Json(message.preference) : Json(nullptr)},
-                {"ia_na", ia_na},
-                {"ia_pd", ia_pd},
-                {"dns_servers", addresses_json(message.dns_servers)},
-                {"domains", strings_json(message.domains)},
-                {"statuses", statuses_json(message.statuses)},
-                {"rapid_commit", message.rapid_commit},
-                {"faults", faults},
-                {"flags", flags_json(dhcpv6_flags(record, expectations))}};
+    std::snprintf(transaction, sizeof transaction, "%02x%02x%02x", message.transaction_id[0], message.transaction_id[1],
+                  message.transaction_id[2]);
+    Json object{
+        {"type", "dhcpv6_reply"},
+        {"time_elapsed", record.elapsed},
+        {"round", record.round},
+        {"interface", record.interface.empty() ? Json(nullptr) : Json(record.interface)},
+        {"source", {{"address", ipv6_text(record.source)}, {"port", record.port}}},
+        {"length", record.length},
+        {"message_type", message.has_header ? Json(dhcpv6_message_type_name(message.message_type)) : Json(nullptr)},
+        {"transaction_id", transaction},
+        {"answers", record.answers},
+        {"expected", record.answers && expectations ? Json(record.expected) : Json(nullptr)},
+        {"server_duid", message.has_server_id ? duid_json(message.server_id) : Json(nullptr)},
+        {"preference", message.has_preference ? Json(message.preference) : Json(nullptr)},
+        {"ia_na", ia_na},
+        {"ia_pd", ia_pd},
+        {"dns_servers", addresses_json(message.dns_servers)},
+        {"domains", strings_json(message.domains)},
+        {"statuses", statuses_json(message.statuses)},
+        {"rapid_commit", message.rapid_commit},
+        {"faults", faults},
+        {"flags", flags_json(dhcpv6_flags(record, expectations))}};
     return line_of(object);
 }
 
@@ -347,8 +348,8 @@ std::string router_json(const RouterRecord& record, bool expectations)
                 {"round", record.round},
                 {"interface", record.interface.empty() ? Json(nullptr) : Json(record.interface)},
                 {"source", ipv6_text(record.source)},
-                {"ethernet", advert.has_source_link_layer ? Json(hardware_address_text(advert.source_link_layer))
-                                                          : Json(nullptr)},
+                {"ethernet",
+                 advert.has_source_link_layer ? Json(hardware_address_text(advert.source_link_layer)) : Json(nullptr)},
                 {"vendor", record.vendor.empty() ? Json(nullptr) : Json(record.vendor)},
                 {"valid", valid},
                 {"invalid_reasons", invalid},
@@ -426,7 +427,9 @@ std::string nagios_ipv6_status_line(int status, const std::string& verdict_line,
 {
     const std::size_t colon = verdict_line.find(": ");
     const std::string text = colon == std::string::npos ? verdict_line : verdict_line.substr(colon + 2);
-    const auto perf = [](const char* label, std::size_t value) { return std::string(label) + "=" + std::to_string(value) + ";;;;"; };
+    const auto perf = [](const char* label, std::size_t value) {
+        return std::string(label) + "=" + std::to_string(value) + ";;;;";
+    };
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3fs", verdict_seconds);
     return std::string("DHCP ") + plugin_status_word(status) + " - " + text + " | " +

@@ -30,13 +30,14 @@ const char* step_text(Ipv6EndpointStep step)
     }
 }
 
-std::string endpoint_failure(const char* what, const std::string& device, const Ipv6Endpoint& opened,
-                             const char* right, const char* program_path)
+std::string endpoint_failure(const char* what, const std::string& device, const Ipv6Endpoint& opened, const char* right,
+                             const char* program_path)
 {
     std::string message = std::string(what) + " on interface " + terminal_text(device) + ": " +
                           step_text(opened.failed_step) + ": " + network_error_text(opened.error_code);
     if (is_permission_error(opened.error_code))
-        message += std::string("; it needs ") + right + ": run it as root, or grant the rights once with: sudo setcap " +
+        message += std::string("; it needs ") + right +
+                   ": run it as root, or grant the rights once with: sudo setcap " +
                    "cap_net_bind_service,cap_net_raw=+ep " + program_path;
     else if (is_address_in_use(opened.error_code))
         message += "; another DHCPv6 client holds port 546 on it";
@@ -46,7 +47,8 @@ std::string endpoint_failure(const char* what, const std::string& device, const 
 std::string names_of(const std::vector<HostInterface>& interfaces)
 {
     std::string names;
-    for (const HostInterface& interface : interfaces) names += (names.empty() ? "" : ", ") + terminal_text(interface.name);
+    for (const HostInterface& interface : interfaces)
+        names += (names.empty() ? "" : ", ") + terminal_text(interface.name);
     return names.empty() ? "none" : names;
 }
 
@@ -109,8 +111,10 @@ std::string open_ipv6_sockets(const ProbeOptions& options, SocketLibraryState& l
         socket.device = interface->name;
         socket.index = interface->index;
         socket.hardware_address = options.mac_given ? options.mac : interface->hardware_address;
-        if (!options.mac_given && (!interface->has_hardware_address || is_zero_hardware_address(socket.hardware_address)))
-            return "interface " + terminal_text(interface->name) + " has no Ethernet address for the DUID; give one with --mac";
+        if (!options.mac_given &&
+            (!interface->has_hardware_address || is_zero_hardware_address(socket.hardware_address)))
+            return "interface " + terminal_text(interface->name) +
+                   " has no Ethernet address for the DUID; give one with --mac";
         const Ipv6Endpoint dhcp = open_dhcpv6_client_endpoint(interface->name.c_str(), interface->index);
         if (dhcp.endpoint == kNoEndpoint)
             return endpoint_failure("DHCPv6 port 546", interface->name, dhcp, "cap_net_bind_service", program_path);

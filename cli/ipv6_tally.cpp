@@ -59,8 +59,7 @@ std::string read_expected_router(const std::string& text, Ipv6Expectations& expe
     Ipv6Address address{};
     if (!parse_ipv6(text, address)) return "not a link-local IPv6 address nor an Ethernet address: " + text;
     // RFC 4861: a router advertises from its link-local address only; any other could never match.
-    if (!is_link_local(address))
-        return text + " is not a link-local address (fe80::/10), which routers advertise from";
+    if (!is_link_local(address)) return text + " is not a link-local address (fe80::/10), which routers advertise from";
     if (std::find(expected.router_addresses.begin(), expected.router_addresses.end(), address) ==
         expected.router_addresses.end())
         expected.router_addresses.push_back(address);
@@ -77,16 +76,16 @@ void judge_dhcpv6_answer(Dhcpv6Record& record, const Ipv6Request& request)
     const Dhcpv6Message& message = record.message;
     const bool kind =
         message.has_header && (message.message_type == kDhcpv6Advertise || message.message_type == kDhcpv6Reply);
-    record.our_transaction = message.has_header && !message.is_relay && message.transaction_id == request.transaction_id;
+    record.our_transaction =
+        message.has_header && !message.is_relay && message.transaction_id == request.transaction_id;
     record.our_client = message.has_client_id && message.client_id.bytes == request.client_duid;
     record.answers = kind && record.our_transaction && record.our_client;
 }
 
 bool dhcpv6_server_expected(const Ipv6Expectations& expected, const Dhcpv6Message& message, const Ipv6Address& source)
 {
-    if (message.has_server_id &&
-        std::find(expected.server_duids.begin(), expected.server_duids.end(), message.server_id.bytes) !=
-            expected.server_duids.end())
+    if (message.has_server_id && std::find(expected.server_duids.begin(), expected.server_duids.end(),
+                                           message.server_id.bytes) != expected.server_duids.end())
         return true;
     return std::find(expected.server_addresses.begin(), expected.server_addresses.end(), source) !=
            expected.server_addresses.end();

@@ -87,8 +87,8 @@ int send_ipv6(Endpoint endpoint, const std::uint8_t* data, std::size_t length, c
     target.sin6_port = htons(port);
     std::memcpy(&target.sin6_addr, address.data(), address.size());
     target.sin6_scope_id = static_cast<std::uint32_t>(interface_index);
-    const ssize_t sent = sendto(static_cast<int>(endpoint), data, length, 0, reinterpret_cast<const sockaddr*>(&target),
-                                sizeof target);
+    const ssize_t sent =
+        sendto(static_cast<int>(endpoint), data, length, 0, reinterpret_cast<const sockaddr*>(&target), sizeof target);
     return sent < 0 ? -1 : static_cast<int>(sent);
 }
 
