@@ -9,6 +9,7 @@
 
 #include "cli/capture_round.h"
 #include "cli/console_output.h"
+#include "cli/ipv6_records.h"
 #include "cli/ipv6_report.h"
 #include "cli/ipv6_round.h"
 #include "cli/json_report.h"
@@ -401,7 +402,11 @@ void end_round(ProbeSession& session)
     facts.interval_seconds = round_interval(session.options);
     facts.probe_interface = session.options.interface;
     facts.intake = &session.intake;
-    watch_round(session.watch, make_round_record(facts, session.this_round, verdict, expected));
+    RoundRecord record = make_round_record(facts, session.this_round, verdict, expected);
+    if (session.options.ipv6)
+        add_ipv6_records(record, session.round6, judge_ipv6_of(session, session.round6), session.options.expected6,
+                         session.round_started, session.options.interface);
+    watch_round(session.watch, record);
 }
 
 int finish_session(ProbeSession& session)

@@ -135,8 +135,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, Ipv6Answer, testing::ValuesIn(kAnswerCases),
 // The servers and routers a run hears, what the command line names, and the verdict.
 struct VerdictCase {
     const char* name;
-    std::vector<std::string> expect;         // --expect entries
-    std::vector<std::string> expect_router;  // --expect-router entries
+    std::vector<std::string> expect;                           // --expect entries
+    std::vector<std::string> expect_router;                    // --expect-router entries
     std::vector<std::pair<const char*, const char*>> answers;  // server DUID, source
     std::vector<std::pair<const char*, const char*>> routers;  // source, SLLA in hex
     int invalid_adverts;
@@ -152,21 +152,75 @@ void PrintTo(const VerdictCase& c, std::ostream* out)
 const VerdictCase kVerdictCases[] = {
     {"nothing_answered", {}, {}, {}, {}, 0, 2, {}, {}, {}, {}},
     {"only_an_invalid_advert_is_nothing", {}, {}, {}, {}, 1, 2, {}, {}, {}, {}},
-    {"something_answered_nothing_named", {}, {}, {{kRogueDuid, "fe80::6"}}, {{"fe80::6", "024f52560006"}}, 0, 0,
-     {}, {}, {}, {}},
+    {"something_answered_nothing_named",
+     {},
+     {},
+     {{kRogueDuid, "fe80::6"}},
+     {{"fe80::6", "024f52560006"}},
+     0,
+     0,
+     {},
+     {},
+     {},
+     {}},
     {"named_server_by_duid", {kServerDuid}, {}, {{kServerDuid, "fe80::1"}}, {}, 0, 0, {}, {}, {}, {}},
     {"named_server_by_address", {"fe80::1"}, {}, {{kServerDuid, "fe80::1"}}, {}, 0, 0, {}, {}, {}, {}},
-    {"rogue_server", {kServerDuid}, {}, {{kServerDuid, "fe80::1"}, {kRogueDuid, "fe80::6"}}, {}, 0, 2,
-     {kRogueDuid}, {}, {}, {}},
+    {"rogue_server",
+     {kServerDuid},
+     {},
+     {{kServerDuid, "fe80::1"}, {kRogueDuid, "fe80::6"}},
+     {},
+     0,
+     2,
+     {kRogueDuid},
+     {},
+     {},
+     {}},
     {"silent_server", {kServerDuid, kRogueDuid}, {}, {{kServerDuid, "fe80::1"}}, {}, 0, 2, {}, {kRogueDuid}, {}, {}},
-    {"rogue_router_unjudged_without_expect_router", {kServerDuid}, {}, {{kServerDuid, "fe80::1"}},
-     {{"fe80::6", "024f52560006"}}, 0, 0, {}, {}, {}, {}},
-    {"rogue_router", {}, {"fe80::1"}, {}, {{"fe80::1", "024f52560001"}, {"fe80::6", "024f52560006"}}, 0, 2, {}, {},
-     {"fe80::6"}, {}},
+    {"rogue_router_unjudged_without_expect_router",
+     {kServerDuid},
+     {},
+     {{kServerDuid, "fe80::1"}},
+     {{"fe80::6", "024f52560006"}},
+     0,
+     0,
+     {},
+     {},
+     {},
+     {}},
+    {"rogue_router",
+     {},
+     {"fe80::1"},
+     {},
+     {{"fe80::1", "024f52560001"}, {"fe80::6", "024f52560006"}},
+     0,
+     2,
+     {},
+     {},
+     {"fe80::6"},
+     {}},
     {"router_named_by_ethernet", {}, {"02:4f:52:56:00:01"}, {}, {{"fe80::1", "024f52560001"}}, 0, 0, {}, {}, {}, {}},
-    {"router_without_slla_not_matched_by_ethernet", {}, {"02:4f:52:56:00:01"}, {}, {{"fe80::1", ""}}, 0, 2, {}, {},
-     {"fe80::1"}, {"02:4f:52:56:00:01"}},
-    {"silent_router", {}, {"fe80::1", "fe80::dead"}, {}, {{"fe80::1", "024f52560001"}}, 0, 2, {}, {}, {},
+    {"router_without_slla_not_matched_by_ethernet",
+     {},
+     {"02:4f:52:56:00:01"},
+     {},
+     {{"fe80::1", ""}},
+     0,
+     2,
+     {},
+     {},
+     {"fe80::1"},
+     {"02:4f:52:56:00:01"}},
+    {"silent_router",
+     {},
+     {"fe80::1", "fe80::dead"},
+     {},
+     {{"fe80::1", "024f52560001"}},
+     0,
+     2,
+     {},
+     {},
+     {},
      {"fe80::dead"}},
     {"invalid_advert_warns", {}, {"fe80::1"}, {}, {{"fe80::1", "024f52560001"}}, 1, 1, {}, {}, {}, {}},
 };
@@ -200,8 +254,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, Ipv6VerdictTable, testing::ValuesIn(kVerdictCase
 
 struct ExpectCase {
     const char* text;
-    bool server;         // read as a DHCPv6 server
-    bool router;         // read as a router
+    bool server;            // read as a DHCPv6 server
+    bool router;            // read as a router
     std::size_t duid_size;  // of the DUID read; 0 when it is read as an address
 };
 
@@ -251,8 +305,9 @@ TEST(Ipv6Tally, CountsEveryAnswerButKeepsBoundedServers)
 TEST(Ipv6Report, AdvertiseBlockEscapesTheServersText)
 {
     const std::string status = option("000d", "0002" + std::string("1b5b33316d") + "6e6f");  // NoAddrsAvail "\e[31mno"
-    const std::string hex = message_hex("02", "123456", kClientDuid, "0001000100000001024f52560001",
-                                        option("0007", "ff") + status + option("0017", "fd000077000000000000000000000001"));
+    const std::string hex =
+        message_hex("02", "123456", kClientDuid, "0001000100000001024f52560001",
+                    option("0007", "ff") + status + option("0017", "fd000077000000000000000000000001"));
     Ipv6Expectations expected;
     read_expected_dhcpv6_server(kServerDuid, expected);
     const Dhcpv6Record record = record_of(hex, "fe80::1", expected);

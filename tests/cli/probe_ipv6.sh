@@ -67,12 +67,13 @@ jq -e --arg duid "$ROGUE6_DUID" --arg router "$ROGUE6_LL6" '.type == "summary" a
     || fail "the summary: $summary"
 
 # A stranger's ADVERTISE (another exchange's transaction id, our client identifier) is counted, not tallied.
-run_probe_on client -6 --interface eth0 --wait 3 --no-log &
+run_probe_on client -6 --interface eth0 --wait 5 --no-log &
 probe=$!
 sleep 1
 client_duid=00030001${CLIENT_MAC//:/}
 advertise=02abcdef0001000a${client_duid}0002000e${SERVER6_DUID}
-lab server -- python3 -c 'import socket, sys
+# Debian's own python3: a version manager's shim takes seconds to start.
+lab server -- "$(command -v /usr/bin/python3 python3 | head -n 1)" -c 'import socket, sys
 s = socket.socket(socket.AF_INET6, socket.SOCK_DGRAM)
 s.sendto(bytes.fromhex(sys.argv[1]), (sys.argv[2] + "%eth0", 546))' "$advertise" "$CLIENT_LL6" \
     || fail "cannot send the stranger's ADVERTISE"
@@ -83,9 +84,24 @@ grep -q "^IPv6: 1 answer with another transaction id or client" "$WORK/out" \
     || fail "the stranger's ADVERTISE is not counted: $(grep '^IPv6' "$WORK/out")"
 grep -q "^DHCPv6 server $SERVER6_DUID: 1 answer " "$WORK/out" || fail "the stranger's ADVERTISE was tallied"
 
+# --monitor: the rogues found, then stopped while it runs; each event once, with family ipv6 and the metrics' records.
+lab client -- sh -c 'cd "$1" && shift && exec timeout -s INT 7 "$@"' - "$RUN" "$ORVANE_BIN/orvane-probe" -6 \
+    --interface eth0 --monitor --interval 1 --no-log --expect "$SERVER6_DUID,$UPSTREAM6_DUID" \
+    --expect-router "$SERVER_LL6" --metrics-file "$WORK/probe.prom" >"$WORK/out" 2>"$WORK/err" &
+monitor=$!
+for _ in $(seq 100); do grep -q "Verdict 2" "$WORK/out" 2>/dev/null && break; sleep 0.05; done
+sleep 1
+grep -q 'family="ipv6".*server="'"$ROGUE6_DUID"'"' "$WORK/probe.prom" || fail "no ipv6 record of the rogue: $(cat "$WORK/probe.prom")"
 # The rogues stop: OK, with --quick as soon as everything named has answered.
 kill "$(cat "$LAB_DIR/rogue6.pid")" "$(cat "$RADVD_PID_FILE")"
-sleep 0.5
+wait "$monitor" || true
+for event in "unexpected-server server=$ROGUE6_DUID family=ipv6 interface=eth0" \
+    "unexpected-server server=$ROGUE6_LL6 family=ipv6 interface=eth0" \
+    "unexpected-server-gone server=$ROGUE6_DUID family=ipv6" "unexpected-server-gone server=$ROGUE6_LL6 family=ipv6"; do
+    [ "$(grep -c "^orvane-probe: event $event " "$WORK/err")" = 1 ] || { cat "$WORK/err" >&2; fail "not one event $event"; }
+done
+grep -q "(IPv6): .*Verdict 2: IPv6: unexpected DHCPv6 server answered: $ROGUE6_DUID" "$WORK/out" || fail "no round with the rogues"
+grep -q "(IPv6): .*Verdict 0: IPv6: every answer" "$WORK/out" || { cat "$WORK/out" >&2; fail "no round without them"; }
 run_probe_on client -4 -6 --interface eth0 --expect "$EXPECT" --expect-router "$SERVER_LL6" --wait 1.5 --no-log
 expect_status 0 "rogues gone"
 has_line "Verdict 0: IPv4: every reply came from an expected server; IPv6: every answer and advertisement came from an expected server or router" \
