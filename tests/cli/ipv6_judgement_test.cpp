@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/events.h"
+#include "cli/ipv6_records.h"
 #include "cli/ipv6_report.h"
 #include "cli/ipv6_tally.h"
 #include "protocol/dhcpv6_duid.h"
@@ -357,6 +359,57 @@ TEST(Ipv6Report, SummaryCarriesTheGraverStatusAndBothFamilies)
     const auto alone = nlohmann::json::parse(merge_ipv6_summary(v4, R"({"answers":0})", 0, false));
     EXPECT_EQ(alone["verdict"]["status"], 0);
     EXPECT_TRUE(alone["verdict"]["ipv4_status"].is_null());
+}
+
+// A round's IPv6 records: labels of family ipv6 for servers (by DUID) and routers (by link-local address), the
+// named ones, and the events they make from one round to the next.
+RoundRecord round_of(bool rogues, const Ipv6Expectations& expected)
+{
+    Ipv6Tally tally;
+    tally_dhcpv6(tally, record_of(message_hex("02", "123456", kClientDuid, kServerDuid), "fe80::1", expected));
+    tally_router(tally, advert_of("fe80::1", "024f52560001", 255, expected));
+    if (rogues) {
+        tally_dhcpv6(tally, record_of(message_hex("02", "123456", kClientDuid, kRogueDuid), "fe80::6", expected));
+        tally_router(tally, advert_of("fe80::6", "024f52560006", 255, expected));
+    }
+    tally_dhcpv6(tally, record_of(message_hex("02", "abcdef", kClientDuid, kServerDuid), "fe80::1", expected));
+    RoundRecord record;
+    add_ipv6_records(record, tally, judge_ipv6(tally, expected), expected, 0.0, "eth0");
+    return record;
+}
+
+TEST(Ipv6Records, LabelsServersAndRoutersAndMakeEventsOnChange)
+{
+    Ipv6Expectations expected;
+    read_expected_dhcpv6_server(kServerDuid, expected);
+    read_expected_router("fe80::1", expected);
+    read_expected_router("fe80::dead", expected);
+    const RoundRecord with = round_of(true, expected);
+    std::vector<std::string> heard;
+    for (const ServerHeard& server : with.heard)
+        heard.push_back(server.labels.family + " " + server.labels.server + " " + server.labels.expected);
+    EXPECT_EQ(heard, (std::vector<std::string>{"ipv6 000200007ed901 true", "ipv6 000200007ed966 false",
+                                               "ipv6 fe80::1 true", "ipv6 fe80::6 false"}));
+    ASSERT_EQ(with.expected.size(), 3u);
+    EXPECT_TRUE(with.expected[0].answered);
+    EXPECT_TRUE(with.expected[1].answered);
+    EXPECT_FALSE(with.expected[2].answered) << "fe80::dead stays silent";
+    EXPECT_EQ(with.unexpected_servers, 2);
+    EXPECT_EQ(with.expected_missing, 1);
+    EXPECT_EQ(with.not_dhcp, 1) << "the foreign transaction";
+    EXPECT_EQ(with.replies, 5);
+
+    EventState state;
+    std::vector<std::string> words;
+    for (const bool rogues : {true, true, false}) {
+        for (const ProbeEvent& event : next_events(state, round_of(rogues, expected)))
+            words.push_back(std::string(event_word(event.kind)) + " " + event.labels.server);
+        words.emplace_back("|");
+    }
+    EXPECT_EQ(words, (std::vector<std::string>{"unexpected-server 000200007ed966", "unexpected-server fe80::6",
+                                               "expected-server-silent fe80::dead", "|", "|",
+                                               "unexpected-server-gone 000200007ed966",
+                                               "unexpected-server-gone fe80::6", "|"}));
 }
 
 }  // namespace
