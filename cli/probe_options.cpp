@@ -155,7 +155,6 @@ void check_families(const ProbeOptions& options, bool ipv4_entries, bool routers
         throw CLI::ValidationError("-6",
                                    "-6: the router solicitation needs a raw ICMPv6 socket with hop limit 255, "
                                    "which this platform does not give an ordinary program");
-    if (options.capture) throw CLI::ValidationError("--capture", "--capture does not take -6 yet; run -6 without it");
     if (options.vlans_given)
         throw CLI::ValidationError("--vlan", "--vlan is for the IPv4 checks; -6 cannot probe VLANs");
 }

@@ -9,6 +9,7 @@
 #include "common/dhcp_wire.h"
 #include "common/ethernet.h"
 #include "common/ipv4.h"
+#include "common/ipv6.h"
 #include "net/network.h"
 #include "net/packet_capture.h"
 
@@ -34,6 +35,12 @@ struct Ipv6Socket {
     HardwareAddress hardware_address{};
     Endpoint dhcp = kNoEndpoint;
     Endpoint router = kNoEndpoint;
+    // --capture: one packet socket with the IPv6 filter (dhcp is its socket, router none), frames sent from the
+    // interface's own link-local and Ethernet addresses so that answers find their way back through the kernel.
+    bool captured = false;
+    PacketCapture capture;
+    Ipv6Address link_local{};
+    HardwareAddress frame_source{};
 };
 
 // Opens what the options ask for into sockets. Returns an empty string on success, else the one

@@ -29,6 +29,9 @@ Ipv6Endpoint open_dhcpv6_client_endpoint(const char* device, int interface_index
 // limit and addresses, and sends multicast with hop limit 255 (RFC 4861: routers drop anything else).
 Ipv6Endpoint open_router_endpoint(const char* device, int interface_index);
 
+// The interface's link-local address, which hand-built frames (--capture) send from; false when it has none.
+bool find_link_local(const char* device, Ipv6Address& address);
+
 // Sends data to address:port (port 0 for the raw socket) on the interface; the bytes sent, or -1.
 int send_ipv6(Endpoint endpoint, const std::uint8_t* data, std::size_t length, const Ipv6Address& address,
               std::uint16_t port, int interface_index);

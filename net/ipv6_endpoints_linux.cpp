@@ -1,6 +1,7 @@
 // Linux implementation of the probe's IPv6 sockets: [::]:546 tied to a device, raw ICMPv6 with ICMP6_FILTER.
 #include "net/ipv6_endpoints.h"
 
+#include <ifaddrs.h>
 #include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -77,6 +78,27 @@ Ipv6Endpoint open_router_endpoint(const char* device, int interface_index)
         return failed(fd, Ipv6EndpointStep::option);
     set_int(fd, SOL_SOCKET, SO_RXQ_OVFL, 1);
     return {fd, Ipv6EndpointStep::none, 0};
+}
+
+bool find_link_local(const char* device, Ipv6Address& address)
+{
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return false;
+    bool found = false;
+    for (const ifaddrs* item = list; item != nullptr && !found; item = item->ifa_next) {
+        if (item->ifa_addr == nullptr || item->ifa_addr->sa_family != AF_INET6 || item->ifa_name == nullptr ||
+            std::strcmp(item->ifa_name, device) != 0)
+            continue;
+        sockaddr_in6 local{};
+        std::memcpy(&local, item->ifa_addr, sizeof local);
+        Ipv6Address candidate{};
+        std::memcpy(candidate.data(), &local.sin6_addr, candidate.size());
+        if (!is_link_local(candidate)) continue;
+        address = candidate;
+        found = true;
+    }
+    freeifaddrs(list);
+    return found;
 }
 
 int send_ipv6(Endpoint endpoint, const std::uint8_t* data, std::size_t length, const Ipv6Address& address,

@@ -22,6 +22,11 @@ Ipv6Endpoint open_router_endpoint(const char*, int)
     return {kNoEndpoint, Ipv6EndpointStep::socket, 0};
 }
 
+bool find_link_local(const char*, Ipv6Address&)
+{
+    return false;
+}
+
 int send_ipv6(Endpoint, const std::uint8_t*, std::size_t, const Ipv6Address&, std::uint16_t, int)
 {
     return -1;

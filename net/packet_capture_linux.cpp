@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "protocol/capture_filter.h"
+#include "protocol/ipv6_capture_filter.h"
 
 // The filter is handed to the kernel as it is laid out in the protocol layer.
 static_assert(sizeof(BpfInstruction) == sizeof(sock_filter));
@@ -85,8 +86,11 @@ CaptureOpening open_packet_capture(PacketCapture& capture, const CaptureSettings
 
     // The filter first: from here on only frames it passes reach this socket.
     sock_fprog program{};
-    program.len = static_cast<unsigned short>(kCaptureFilter.size());
-    program.filter = reinterpret_cast<sock_filter*>(const_cast<BpfInstruction*>(kCaptureFilter.data()));
+    std::size_t ipv6_count = 0;
+    const BpfInstruction* ipv6_program = ipv6_capture_filter(ipv6_count);
+    const BpfInstruction* instructions = settings.ipv6 ? ipv6_program : kCaptureFilter.data();
+    program.len = static_cast<unsigned short>(settings.ipv6 ? ipv6_count : kCaptureFilter.size());
+    program.filter = reinterpret_cast<sock_filter*>(const_cast<BpfInstruction*>(instructions));
     if (setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
         return failed(capture, CaptureStep::filter);
 

@@ -406,10 +406,10 @@ TEST(Ipv6Records, LabelsServersAndRoutersAndMakeEventsOnChange)
             words.push_back(std::string(event_word(event.kind)) + " " + event.labels.server);
         words.emplace_back("|");
     }
-    EXPECT_EQ(words, (std::vector<std::string>{"unexpected-server 000200007ed966", "unexpected-server fe80::6",
-                                               "expected-server-silent fe80::dead", "|", "|",
-                                               "unexpected-server-gone 000200007ed966",
-                                               "unexpected-server-gone fe80::6", "|"}));
+    EXPECT_EQ(words,
+              (std::vector<std::string>{
+                  "unexpected-server 000200007ed966", "unexpected-server fe80::6", "expected-server-silent fe80::dead",
+                  "|", "|", "unexpected-server-gone 000200007ed966", "unexpected-server-gone fe80::6", "|"}));
 }
 
 }  // namespace

@@ -201,7 +201,8 @@ const OptionsCase kOptionsCases[] = {
     {"router_not_link_local_refused", {"-6", "--expect-router", "fd00:77::1"}, kRefused, nullptr},
     {"router_group_address_refused", {"-6", "--expect-router", "33:33:00:00:00:01"}, kRefused, nullptr},
     {"quick_with_nothing_named_refused", {"-6", "--quick"}, kRefused, nullptr},
-    {"ipv6_capture_refused", {"-6", "--capture"}, kRefused, nullptr},
+    {"ipv6_capture", {"-6", "--capture"}, -1, [](const ProbeOptions& o) { return o.ipv6 && o.capture; }},
+    {"ipv6_vlans_refused", {"-6", "--capture", "--vlan", "10"}, kRefused, nullptr},
     {"duid_of_two_bytes_refused", {"-6", "--expect", "0002"}, kRefused, nullptr},
 };
 // clang-format on
