@@ -224,12 +224,15 @@ std::vector<std::string> ipv6_summary_lines(const Ipv6Tally& tally, const Ipv6Ve
                         (router.interface.empty() ? "" : " on " + terminal_text(router.interface)));
     for (const std::string& name : verdict.silent_servers) lines.push_back("DHCPv6 server " + name + " silent");
     for (const std::string& name : verdict.silent_routers) lines.push_back("Router " + name + " silent");
-    if (tally.foreign > 0 || tally.not_answer > 0 || tally.invalid_adverts > 0 || tally.over_limit > 0)
+    if (tally.foreign > 0 || tally.not_answer > 0 || tally.invalid_adverts > 0 || tally.over_limit > 0 ||
+        tally.kernel_drops > 0)
         lines.push_back("IPv6: " + counted(tally.foreign, "answer", "answers") +
                         " with another transaction id or client, " +
                         counted(tally.not_answer, "other datagram", "other datagrams") + " on port 546, " +
                         counted(tally.invalid_adverts, "invalid advertisement", "invalid advertisements") + ", " +
-                        std::to_string(tally.over_limit) + " over the limit");
+                        std::to_string(tally.over_limit) + " over the limit" +
+                        (tally.kernel_drops > 0 ? "; " + std::to_string(tally.kernel_drops) + " dropped by the kernel"
+                                                : std::string()));
     return lines;
 }
 
@@ -397,6 +400,7 @@ std::string ipv6_summary_json(const Ipv6Tally& tally, const Ipv6Verdict& verdict
                 {"advertisements", tally.adverts},
                 {"invalid_advertisements", tally.invalid_adverts},
                 {"over_limit", tally.over_limit},
+                {"kernel_drops", tally.kernel_drops >= 0 ? Json(tally.kernel_drops) : Json(nullptr)},
                 {"servers", servers},
                 {"routers", routers},
                 {"verdict",

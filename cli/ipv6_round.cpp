@@ -361,6 +361,13 @@ void take_ipv6_datagram(ProbeSession& session, std::size_t index)
             print_line(stderr, "orvane-probe: a receive failed: " + network_error_text(last_network_error()));
         return;
     }
+    if (arrival.kernel_drops >= 0) {
+        session.drops6.resize(2 * count, 0);
+        session.drops6[index] = arrival.kernel_drops;
+        long long total = 0;
+        for (const long long drops : session.drops6) total += drops;
+        session.run6.kernel_drops = total;
+    }
     if (!router) {
         handle_dhcpv6(session, socket, buffer.data(), static_cast<std::size_t>(length), arrival.source, arrival.port,
                       arrival.truncated);

@@ -123,6 +123,9 @@ struct Ipv6Tally {
     int adverts = 0;          // every router advertisement
     int invalid_adverts = 0;  // of them, the invalid ones (reported, not tallied as a router)
     int over_limit = 0;       // answers and advertisements beyond kMaxIpv6Servers servers or routers
+    // Datagrams and advertisements the kernel dropped on the run's IPv6 sockets for want of room; -1 unknown. Set
+    // by the session, not by the tally functions.
+    long long kernel_drops = -1;
     std::vector<Dhcpv6Server> servers;
     std::unordered_map<std::string, std::size_t> server_index;
     std::vector<Router> routers;

@@ -61,6 +61,7 @@ struct ProbeSession {
     Ipv6Request request6;
     Ipv6Tally run6;
     Ipv6Tally round6;
+    std::vector<long long> drops6;  // each IPv6 endpoint's last drop count (add_ipv6_endpoints' order)
     struct {
         int solicits = 0;
         int router_solicitations = 0;
