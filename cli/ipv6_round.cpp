@@ -1,6 +1,7 @@
 // The IPv6 half of a round: SOLICIT and Router Solicitation out, DHCPv6 datagrams and advertisements in.
 #include "cli/ipv6_round.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <random>
 
@@ -151,6 +152,10 @@ std::string open_ipv6_sockets(const ProbeOptions& options, SocketLibraryState& l
             if (interface.up && interface.ethernet && !interface.loopback) chosen.push_back(&interface);
         if (chosen.empty()) return "no Ethernet interface is up for -6";
     }
+    if (!router_socket_supported())
+        print_line(stderr,
+                   "orvane-probe: routers are not heard here: this platform gives an ordinary program no raw "
+                   "ICMPv6 socket; -6 checks the DHCPv6 servers alone");
     for (const HostInterface* interface : chosen) {
         Ipv6Socket socket;
         socket.device = interface->name;
@@ -170,6 +175,10 @@ std::string open_ipv6_sockets(const ProbeOptions& options, SocketLibraryState& l
         if (dhcp.endpoint == kNoEndpoint)
             return endpoint_failure("DHCPv6 port 546", interface->name, dhcp, "cap_net_bind_service", program_path);
         socket.dhcp = dhcp.endpoint;
+        if (!router_socket_supported()) {
+            sockets.push_back(socket);
+            continue;
+        }
         const Ipv6Endpoint router = open_router_endpoint(interface->name.c_str(), interface->index);
         if (router.endpoint == kNoEndpoint)
             return endpoint_failure("the raw ICMPv6 socket for router solicitations", interface->name, router,
@@ -215,6 +224,10 @@ void send_ipv6_requests(ProbeSession& session)
         else
             session.sends6.solicits += 1;
         const std::vector<std::uint8_t> solicitation = build_router_solicitation(rs);
+        if (socket.router == kNoEndpoint) {
+            note_send(session.pacer, ipv6_pacer_key(socket.device), PacerClock::now());
+            continue;
+        }
         if (send_ipv6(socket.router, solicitation.data(), solicitation.size(), kAllRouters, 0, socket.index) < 0)
             note_send_failure(session, socket, "router solicitation");
         else
@@ -225,10 +238,35 @@ void send_ipv6_requests(ProbeSession& session)
     // per interface, each socket's request is told by its own.
 }
 
+namespace {
+
+// One endpoint to wait on: the socket it belongs to, and whether it is the router endpoint. An endpoint that
+// several interfaces share (Winsock's one port 546) is waited on once; none that is missing.
+struct Ipv6Slot {
+    std::size_t socket = 0;
+    bool router = false;
+};
+
+std::vector<Ipv6Slot> ipv6_slots(const ProbeSession& session)
+{
+    std::vector<Ipv6Slot> slots;
+    std::vector<Endpoint> seen;
+    for (const bool router : {false, true})
+        for (std::size_t k = 0; k < session.sockets6.size(); ++k) {
+            const Endpoint endpoint = router ? session.sockets6[k].router : session.sockets6[k].dhcp;
+            if (endpoint == kNoEndpoint || std::find(seen.begin(), seen.end(), endpoint) != seen.end()) continue;
+            seen.push_back(endpoint);
+            slots.push_back({k, router});
+        }
+    return slots;
+}
+
+}  // namespace
+
 void add_ipv6_endpoints(const ProbeSession& session, std::vector<Endpoint>& endpoints)
 {
-    for (const Ipv6Socket& socket : session.sockets6) endpoints.push_back(socket.dhcp);
-    for (const Ipv6Socket& socket : session.sockets6) endpoints.push_back(socket.router);
+    for (const Ipv6Slot& slot : ipv6_slots(session))
+        endpoints.push_back(slot.router ? session.sockets6[slot.socket].router : session.sockets6[slot.socket].dhcp);
 }
 
 namespace {
@@ -345,24 +383,29 @@ void take_captured(ProbeSession& session, Ipv6Socket& socket)
 
 void take_ipv6_datagram(ProbeSession& session, std::size_t index)
 {
-    const std::size_t count = session.sockets6.size();
-    if (index >= 2 * count) return;
-    const bool router = index >= count;
-    Ipv6Socket& socket = session.sockets6[router ? index - count : index];
-    if (socket.captured) {
-        take_captured(session, socket);
+    const std::vector<Ipv6Slot> slots = ipv6_slots(session);
+    if (index >= slots.size()) return;
+    const bool router = slots[index].router;
+    Ipv6Socket& receiving = session.sockets6[slots[index].socket];
+    if (receiving.captured) {
+        take_captured(session, receiving);
         return;
     }
     std::vector<std::uint8_t> buffer(kIpv6BufferSize);
     Ipv6Arrival arrival;
-    const int length = receive_ipv6(router ? socket.router : socket.dhcp, buffer.data(), buffer.size(), arrival);
+    const int length = receive_ipv6(router ? receiving.router : receiving.dhcp, buffer.data(), buffer.size(), arrival);
     if (length < 0) {
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             print_line(stderr, "orvane-probe: a receive failed: " + network_error_text(last_network_error()));
         return;
     }
+    // Where one socket serves every interface, an answer belongs to the interface it came in on.
+    const Ipv6Socket* owner = &receiving;
+    for (const Ipv6Socket& other : session.sockets6)
+        if (other.index != 0 && other.index == arrival.interface_index) owner = &other;
+    const Ipv6Socket& socket = *owner;
     if (arrival.kernel_drops >= 0) {
-        session.drops6.resize(2 * count, 0);
+        session.drops6.resize(slots.size(), 0);
         session.drops6[index] = arrival.kernel_drops;
         long long total = 0;
         for (const long long drops : session.drops6) total += drops;

@@ -151,9 +151,11 @@ void check_families(const ProbeOptions& options, bool ipv4_entries, bool routers
         throw CLI::ValidationError("--expect",
                                    "--expect names an IPv4 server or an Ethernet address, but only -6 "
                                    "runs; add -4 to check both");
-    if (!dhcpv6_client_supported() || !router_socket_supported())
-        throw CLI::ValidationError("-6",
-                                   "-6: the router solicitation needs a raw ICMPv6 socket with hop limit 255, "
+    if (!dhcpv6_client_supported())
+        throw CLI::ValidationError("-6", "-6: this platform cannot send a DHCPv6 SOLICIT from port 546");
+    if (routers_named && !router_socket_supported())
+        throw CLI::ValidationError("--expect-router",
+                                   "routers are heard through a raw ICMPv6 socket with hop limit 255, "
                                    "which this platform does not give an ordinary program");
     if (options.vlans_given)
         throw CLI::ValidationError("--vlan", "--vlan is for the IPv4 checks; -6 cannot probe VLANs");

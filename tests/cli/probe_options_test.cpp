@@ -224,10 +224,10 @@ TEST_P(ProbeOptionsParse, ReadsTheCommandLine)
     const auto& words_given = GetParam().arguments;
     const bool asks_for_capture =
         std::find(words_given.begin(), words_given.end(), std::string("--capture")) != words_given.end();
-    const bool asks_for_ipv6 =
-        std::find(words_given.begin(), words_given.end(), std::string("-6")) != words_given.end();
-    if ((asks_for_capture && !packet_capture_supported()) || (asks_for_ipv6 && !router_socket_supported())) {
-        // Winsock offers no packet socket nor raw ICMPv6: every capture or -6 command line is refused.
+    const bool names_routers =
+        std::find(words_given.begin(), words_given.end(), std::string("--expect-router")) != words_given.end();
+    if ((asks_for_capture && !packet_capture_supported()) || (names_routers && !router_socket_supported())) {
+        // Winsock offers no packet socket nor raw ICMPv6: every capture or --expect-router command line is refused.
         EXPECT_EQ(status, kRefused);
         EXPECT_FALSE(err.empty()) << "a refused command line says why";
         return;
