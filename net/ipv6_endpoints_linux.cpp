@@ -118,12 +118,12 @@ int receive_ipv6(Endpoint endpoint, std::uint8_t* buffer, std::size_t capacity, 
 {
     arrival = Ipv6Arrival{};
     sockaddr_in6 from{};
-    iovec part{buffer, capacity};
+    iovec span{buffer, capacity};
     alignas(cmsghdr) char control[256];
     msghdr message{};
     message.msg_name = &from;
     message.msg_namelen = sizeof from;
-    message.msg_iov = &part;
+    message.msg_iov = &span;
     message.msg_iovlen = 1;
     message.msg_control = control;
     message.msg_controllen = sizeof control;

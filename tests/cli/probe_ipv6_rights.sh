@@ -17,7 +17,7 @@ as_nobody() {  # as_nobody CAPS ARGS...: the probe as nobody with the given inhe
         sh -c 'cd "$1" && echo $$ >pid && shift && exec "$@"' - "$RUN" "$program" "$@"
 }
 
-# caps | arguments | status | a part of stderr
+# caps | arguments | status | what stderr or stdout says
 while IFS='|' read -r caps args want shown; do
     status=0
     # shellcheck disable=SC2086
