@@ -1,14 +1,18 @@
 // orvane-probe: start-up, the rounds of requests and replies, the verdict.
 #include "cli/probe.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/console_output.h"
+#include "cli/ipv6_round.h"
 #include "cli/nagios_report.h"
 #include "cli/probe_session.h"
 #include "cli/probe_startup.h"
 #include "cli/verdict.h"
+#include "host/privileges.h"
 
 namespace {
 
@@ -31,11 +35,17 @@ int run_probe(const ProbeOptions& options, const char* program_path, const std::
 {
     SocketLibraryState library{};
     std::vector<ProbeSocket> sockets;
-    const std::string failure = open_probe_sockets(options, library, sockets, program_path);
+    std::vector<Ipv6Socket> sockets6;
+    // The IPv6 sockets first: the IPv4 start-up ends by dropping every privilege.
+    std::string failure = options.ipv6 ? open_ipv6_sockets(options, library, sockets6, program_path) : std::string();
+    if (failure.empty() && options.ipv4) failure = open_probe_sockets(options, library, sockets, program_path);
+    // Untrusted bytes are read from here on: nothing more needs a privilege, and none may stay.
+    if (failure.empty() && !options.ipv4 && !drop_privileges())
+        failure = std::string("cannot drop privileges: ") + std::strerror(errno);
     if (!failure.empty()) return startup_failure(options, failure);
 
     ProbeSession session;
-    begin_session(session, options, sockets, &stop_request);
+    begin_session(session, options, sockets, &stop_request, sockets6);
     // After the privileges are dropped: the metrics' listening socket needs none.
     if (const std::string watch_failure = open_round_watch(session.watch, options); !watch_failure.empty())
         return startup_failure(options, watch_failure);

@@ -15,6 +15,7 @@
 #include "cli/metrics_address.h"
 #include "cli/verdict.h"
 #include "common/version.h"
+#include "net/ipv6_endpoints.h"
 #include "net/packet_capture.h"
 #include "protocol/reply_fields.h"
 
@@ -57,7 +58,17 @@ CLI::Validator seconds_in(double low, double high, double& target)
 std::string check_expect_entry(std::string& text)
 {
     ExpectEntry entry;
-    return read_expect_entry(text, entry);
+    const std::string refused = read_expect_entry(text, entry);
+    if (refused.empty()) return {};
+    Ipv6Expectations expected6;
+    if (read_expected_dhcpv6_server(text, expected6)) return {};
+    return "not an IPv4, IPv6 or Ethernet address, a DHCPv6 server's DUID in hex, nor VLAN/ADDRESS: " + text;
+}
+
+std::string check_expect_router(std::string& text)
+{
+    Ipv6Expectations expected6;
+    return read_expected_router(text, expected6);
 }
 
 std::string check_vlan_list(std::string& text)
@@ -121,6 +132,33 @@ void check_together(const ProbeOptions& options)
         throw CLI::ValidationError("--metrics-listen", "metrics are not available on this platform");
     if (!event_commands_supported() && !options.on_change.empty())
         throw CLI::ValidationError("--on-change", "--on-change is not available on this platform");
+}
+
+// The families' rules: what -6 needs and what it cannot be combined with.
+void check_families(const ProbeOptions& options, bool ipv4_entries, bool routers_named, bool prefix_delegation,
+                    bool anything_named, bool quick)
+{
+    if (quick && !anything_named) throw CLI::ValidationError("--quick", "--quick needs --expect or --expect-router");
+    if (!options.ipv6) {
+        if (expects_servers(options.expected6))
+            throw CLI::ValidationError("--expect",
+                                       "--expect names a DHCPv6 server (DUID or IPv6 address), which needs -6");
+        if (routers_named) throw CLI::ValidationError("--expect-router", "--expect-router needs -6");
+        if (prefix_delegation) throw CLI::ValidationError("--prefix-delegation", "--prefix-delegation needs -6");
+        return;
+    }
+    if (!options.ipv4 && ipv4_entries)
+        throw CLI::ValidationError("--expect",
+                                   "--expect names an IPv4 server or an Ethernet address, but only -6 "
+                                   "runs; add -4 to check both");
+    if (!dhcpv6_client_supported())
+        throw CLI::ValidationError("-6", "-6: this platform cannot send a DHCPv6 SOLICIT from port 546");
+    if (routers_named && !router_socket_supported())
+        throw CLI::ValidationError("--expect-router",
+                                   "routers are heard through a raw ICMPv6 socket with hop limit 255, "
+                                   "which this platform does not give an ordinary program");
+    if (options.vlans_given)
+        throw CLI::ValidationError("--vlan", "--vlan is for the IPv4 checks; -6 cannot probe VLANs");
 }
 
 }  // namespace
@@ -209,10 +247,25 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
     app.add_option("--mac", mac, "Client hardware address to send, or 'random' (locally administered)")
         ->type_name("MAC|random")
         ->check(CLI::Validator(check_mac, ""));
+    bool ipv4_flag = false, ipv6_flag = false;
+    app.add_flag("-4,--ipv4", ipv4_flag, "Run the IPv4 checks (the default; with -6, both in one round)");
+    app.add_flag("-6,--ipv6", ipv6_flag,
+                 "Run the IPv6 checks: a DHCPv6 SOLICIT and a Router Solicitation per interface (Linux, needs "
+                 "cap_net_bind_service and cap_net_raw)");
+    auto* prefix_delegation = app.add_flag("--prefix-delegation", options.prefix_delegation,
+                                           "With -6, ask for a delegated prefix as well (IA_PD)");
+    std::vector<std::string> expected_routers;
+    auto* expect_router = app.add_option("--expect-router", expected_routers,
+                                         "With -6, the authorised routers, by link-local or Ethernet address; any "
+                                         "other router advertising is then CRITICAL")
+                              ->type_name("ADDRESS[,...]")
+                              ->delimiter(',')
+                              ->check(CLI::Validator(check_expect_router, ""));
     auto* expect = app.add_option("--expect", expected,
                                   "Authorised servers, by server identifier or source address, or (--capture) by "
-                                  "Ethernet source; VLAN/ADDRESS names one for that VLAN alone")
-                       ->type_name("[VLAN/]ADDRESS[,...]")
+                                  "Ethernet source; VLAN/ADDRESS names one for that VLAN alone; with -6 also "
+                                  "DHCPv6 servers by DUID (hex) or IPv6 address")
+                       ->type_name("[VLAN/]ADDRESS|DUID[,...]")
                        ->delimiter(',')
                        ->check(CLI::Validator(check_expect_entry, ""));
     auto* capture = app.add_flag("--capture", options.capture,
@@ -253,7 +306,6 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
 
     monitor->excludes(count);
     interface->excludes(all);
-    quick->needs(expect);
     vlan->needs(capture);
     quick->excludes(monitor);
     log->excludes(no_log);
@@ -273,11 +325,20 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
                                        ": this system offers no packet socket, which --capture and --vlan need");
         options.vlans_given = vlan->count() > 0;
         if (options.vlans_given) read_vlan_list(vlan_text, options.lans);
+        options.ipv6 = ipv6_flag;
+        options.ipv4 = ipv4_flag || !ipv6_flag;
         std::vector<ExpectEntry> entries;
         for (const std::string& text : expected) {
-            entries.emplace_back();
-            read_expect_entry(text, entries.back());
+            ExpectEntry entry;
+            if (read_expect_entry(text, entry).empty()) {
+                entries.push_back(entry);
+                continue;
+            }
+            read_expected_dhcpv6_server(text, options.expected6);
         }
+        for (const std::string& text : expected_routers) read_expected_router(text, options.expected6);
+        check_families(options, !entries.empty(), expect_router->count() > 0, prefix_delegation->count() > 0,
+                       expect->count() > 0 || expect_router->count() > 0, quick->count() > 0);
         const std::string refused =
             resolve_expectations(entries, options.lans, options.vlans_given, options.capture, options.expected);
         if (!refused.empty()) throw CLI::ValidationError(refused);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/ipv6_tally.h"
 #include "cli/lan_expectations.h"
 #include "common/dhcp_wire.h"
 #include "common/ethernet.h"
@@ -21,6 +22,12 @@ inline constexpr double kMaxIntervalSeconds = 86400.0;
 inline constexpr int kMaxCount = 100000;
 
 struct ProbeOptions {
+    // -4 and -6: the families a round probes; -4 alone unless -6 is given.
+    bool ipv4 = true;
+    bool ipv6 = false;
+    bool prefix_delegation = false;  // an IA_PD in the SOLICIT
+    // The DHCPv6 servers of --expect and the routers of --expect-router.
+    Ipv6Expectations expected6;
     double wait_seconds = 5.0;
     int count = 1;
     bool interval_given = false;

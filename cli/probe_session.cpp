@@ -9,6 +9,9 @@
 
 #include "cli/capture_round.h"
 #include "cli/console_output.h"
+#include "cli/ipv6_records.h"
+#include "cli/ipv6_report.h"
+#include "cli/ipv6_round.h"
 #include "cli/json_report.h"
 #include "cli/nagios_report.h"
 #include "cli/reply_flags.h"
@@ -129,7 +132,61 @@ void note_log_outcome(ProbeSession& session)
     session.log_failing = true;
 }
 
+// --quick: every server and router named for the families of the run has answered in this round, and at least
+// one is named.
+bool quick_satisfied(const ProbeSession& session)
+{
+    const ProbeOptions& options = session.options;
+    const bool named4 = !options.expected.empty();
+    const bool named6 = expects_servers(options.expected6) || expects_routers(options.expected6);
+    if (!named4 && !named6) return false;
+    if (named4 && !every_expected_answered(session.this_round, options.expected)) return false;
+    return !named6 || every_ipv6_expected_answered(session.round6, options.expected6);
+}
+
+// The exit status of both families: IPv4's verdict when -4 runs, IPv6's when -6 runs, the graver of the two.
+int overall_status(const ProbeSession& session, const Verdict& verdict4, const Ipv6Verdict& verdict6)
+{
+    int status = session.options.ipv4 ? verdict4.status : kExitOk;
+    if (session.options.ipv6) status = std::max(status, verdict6.status);
+    return status;
+}
+
+// "Verdict 2: IPv4: ...; IPv6: ...": one verdict with each family's findings.
+std::string overall_verdict_line(const ProbeSession& session, const Verdict& verdict4, const Ipv6Verdict& verdict6)
+{
+    if (!session.options.ipv6) return verdict_line(verdict4, !session.options.expected.empty());
+    std::string text = "Verdict " + std::to_string(overall_status(session, verdict4, verdict6)) + ": ";
+    if (session.options.ipv4) text += "IPv4: " + verdict_text(verdict4, !session.options.expected.empty()) + "; ";
+    return text + "IPv6: " + ipv6_verdict_text(verdict6, session.options.expected6);
+}
+
+// The IPv6 verdict of a tally, with --quick's early end said as for IPv4.
+Ipv6Verdict judge_ipv6_of(const ProbeSession& session, const Ipv6Tally& tally)
+{
+    Ipv6Verdict verdict = judge_ipv6(tally, session.options.expected6);
+    verdict.ended_early = session.ended_early;
+    return verdict;
+}
+
+// The verdict handed to the round's records: IPv4's, carrying the status of both families.
+Verdict record_verdict(const ProbeSession& session, const Tally& tally, const Ipv6Tally& tally6)
+{
+    Verdict verdict = judge_tally(tally, session.options.expected, session.options.lans);
+    if (!session.options.ipv4) {
+        verdict = Verdict{};
+        verdict.nothing_answered = false;
+    }
+    if (session.options.ipv6) verdict.status = overall_status(session, verdict, judge_ipv6_of(session, tally6));
+    return verdict;
+}
+
 }  // namespace
+
+void print_session_line(ProbeSession& session, const std::string& line)
+{
+    emit(session, stdout, line);
+}
 
 void note_kernel_drops(ProbeSession& session, std::size_t index, long long drops)
 {
@@ -151,11 +208,12 @@ bool run_cut_short(const ProbeSession& session)
 }
 
 void begin_session(ProbeSession& session, const ProbeOptions& options, const std::vector<ProbeSocket>& sockets,
-                   const std::atomic<int>* stop_request)
+                   const std::atomic<int>* stop_request, const std::vector<Ipv6Socket>& sockets6)
 {
     session = ProbeSession{};
     session.options = options;
     session.sockets = sockets;
+    session.sockets6 = sockets6;
     session.stop_request = stop_request;
     session.started = std::chrono::steady_clock::now();
     session.log.path = options.no_log ? nullptr : session.options.log_path.c_str();
@@ -181,6 +239,8 @@ bool send_round(ProbeSession& session)
         for (const std::uint16_t lan :
              socket.captured ? session.options.lans : std::vector<std::uint16_t>{kUntaggedLan})
             ready = std::max(ready, next_send_allowed(session.pacer, pacer_key(socket.device, lan)));
+    for (const Ipv6Socket& socket : session.sockets6)
+        ready = std::max(ready, next_send_allowed(session.pacer, ipv6_pacer_key(socket.device)));
     if (PacerClock::now() < ready) listen_until(session, ready, false);
     if (run_cut_short(session)) return false;
     start_round(session);
@@ -211,6 +271,7 @@ bool send_round(ProbeSession& session)
         if (session.options.format == OutputFormat::text)
             print_line(stderr, "Packets Sent: " + std::to_string(static_cast<std::uint32_t>(session.sent_count)));
     }
+    if (session.options.ipv6 && !run_cut_short(session)) send_ipv6_requests(session);
     return true;
 }
 
@@ -218,6 +279,7 @@ bool listen_until(ProbeSession& session, std::chrono::steady_clock::time_point d
 {
     std::vector<Endpoint> endpoints;
     for (const ProbeSocket& socket : session.sockets) endpoints.push_back(socket.reply);
+    add_ipv6_endpoints(session, endpoints);
     while (!run_cut_short(session)) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return false;
@@ -229,8 +291,12 @@ bool listen_until(ProbeSession& session, std::chrono::steady_clock::time_point d
             return false;
         }
         if (ready < 0) continue;
-        take_datagram(session, static_cast<std::size_t>(ready));
-        if (quick && every_expected_answered(session.this_round, session.options.expected)) return true;
+        const auto index = static_cast<std::size_t>(ready);
+        if (index < session.sockets.size())
+            take_datagram(session, index);
+        else
+            take_ipv6_datagram(session, index - session.sockets.size());
+        if (quick && quick_satisfied(session)) return true;
     }
     return false;
 }
@@ -289,24 +355,44 @@ void report_round(ProbeSession& session)
     const std::vector<ExpectedServer>& expected = session.options.expected;
     const std::vector<std::uint16_t>& lans = session.options.lans;
     Verdict verdict = judge_tally(session.this_round, expected, lans);
+    Ipv6Verdict verdict6 = judge_ipv6(session.round6, session.options.expected6);
     // Stopped before its wait was over: its servers are listed, but a silence or a verdict would claim too much.
     const bool cut_short = run_cut_short(session);
-    if (cut_short) verdict.silent.clear();
+    if (cut_short) {
+        verdict.silent.clear();
+        verdict6.silent_servers.clear();
+        verdict6.silent_routers.clear();
+    }
     if (is_json(session)) {
-        emit(session, stdout,
-             round_json(session.round, unix_ms_now(), session.this_round, cut_short ? nullptr : &verdict, expected,
-                        lans));
+        std::string line = round_json(session.round, unix_ms_now(), session.this_round, cut_short ? nullptr : &verdict,
+                                      expected, lans);
+        if (session.options.ipv6)
+            line = merge_ipv6_summary(line, ipv6_summary_json(session.round6, verdict6, session.options.expected6),
+                                      overall_status(session, verdict, verdict6), session.options.ipv4);
+        emit(session, stdout, line);
         return;
     }
     std::FILE* stream = own_text_stream(session);
-    emit(session, stream,
-         round_line(session.round, unix_ms_now(), session.this_round, cut_short ? nullptr : &verdict,
-                    !expected.empty()));
-    for (const std::string& line : summary_lines(session.this_round, verdict, !expected.empty()))
-        emit(session, stream, " " + line);
-    if (session.options.vlans_given && !cut_short)
-        for (const std::string& line : lan_verdict_lines(session.this_round, expected, lans))
+    if (session.options.ipv4) {
+        emit(session, stream,
+             round_line(session.round, unix_ms_now(), session.this_round, cut_short ? nullptr : &verdict,
+                        !expected.empty()));
+        for (const std::string& line : summary_lines(session.this_round, verdict, !expected.empty()))
             emit(session, stream, " " + line);
+        if (session.options.vlans_given && !cut_short)
+            for (const std::string& line : lan_verdict_lines(session.this_round, expected, lans))
+                emit(session, stream, " " + line);
+    }
+    if (session.options.ipv6) {
+        emit(session, stream,
+             "Round " + std::to_string(session.round) + (cut_short ? " cut short " : " ended ") +
+                 utc_time_text(unix_ms_now()) + " (IPv6): " + std::to_string(session.round6.servers.size()) +
+                 " DHCPv6 servers, " + std::to_string(session.round6.routers.size()) + " routers; " +
+                 (cut_short ? "not judged: the probe was stopped before the round's wait was over"
+                            : overall_verdict_line(session, verdict, verdict6)));
+        for (const std::string& line : ipv6_summary_lines(session.round6, verdict6, session.options.expected6))
+            emit(session, stream, " " + line);
+    }
 }
 
 void end_round(ProbeSession& session)
@@ -317,7 +403,7 @@ void end_round(ProbeSession& session)
     // A round cut short is no round: its silent servers may simply not have had the time to answer.
     if (run_cut_short(session)) return;
     const std::vector<ExpectedServer>& expected = session.options.expected;
-    Verdict verdict = judge_tally(session.this_round, expected, session.options.lans);
+    Verdict verdict = record_verdict(session, session.this_round, session.round6);
     verdict.ended_early = session.ended_early;
     RoundFacts facts;
     facts.round = session.round;
@@ -327,7 +413,11 @@ void end_round(ProbeSession& session)
     facts.interval_seconds = round_interval(session.options);
     facts.probe_interface = session.options.interface;
     facts.intake = &session.intake;
-    watch_round(session.watch, make_round_record(facts, session.this_round, verdict, expected));
+    RoundRecord record = make_round_record(facts, session.this_round, verdict, expected);
+    if (session.options.ipv6)
+        add_ipv6_records(record, session.round6, judge_ipv6_of(session, session.round6), session.options.expected6,
+                         session.round_started, session.options.interface);
+    watch_round(session.watch, record);
 }
 
 int finish_session(ProbeSession& session)
@@ -335,10 +425,14 @@ int finish_session(ProbeSession& session)
     close_round_watch(session.watch);
     const std::vector<ExpectedServer>& expected = session.options.expected;
     const std::vector<std::uint16_t>& lans = session.options.lans;
+    const bool ipv4 = session.options.ipv4;
+    const bool ipv6 = session.options.ipv6;
     Verdict verdict = judge_tally(session.run, expected, lans);
     verdict.ended_early = session.ended_early;
+    const Ipv6Verdict verdict6 = judge_ipv6_of(session, session.run6);
+    const int status = overall_status(session, verdict, verdict6);
     NoReplyFacts facts;
-    const bool silent_run = verdict.nothing_answered;
+    const bool silent_run = ipv4 && verdict.nothing_answered;
     if (silent_run) {
         std::vector<std::string> devices;
         for (const ProbeSocket& socket : session.sockets) devices.push_back(socket.device);
@@ -352,25 +446,45 @@ int finish_session(ProbeSession& session)
             if (first_reply < 0.0 || server.first_elapsed < first_reply) first_reply = server.first_elapsed;
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - session.started).count();
-        for (const std::string& line :
-             nagios_lines(session.run, verdict, !expected.empty(), session.intake, first_reply, elapsed))
-            emit(session, stdout, line);
+        std::vector<std::string> lines;
+        if (ipv4) lines = nagios_lines(session.run, verdict, !expected.empty(), session.intake, first_reply, elapsed);
+        if (ipv6) {
+            const std::string line6 = nagios_ipv6_status_line(status, overall_verdict_line(session, verdict, verdict6),
+                                                              session.run6, verdict6, elapsed);
+            if (lines.empty())
+                lines.push_back(line6);
+            else
+                lines.front() =
+                    line6.substr(0, line6.rfind(" verdict=")) + " " + lines.front().substr(lines.front().find('|') + 2);
+            for (const std::string& line : ipv6_summary_lines(session.run6, verdict6, session.options.expected6))
+                lines.push_back(line);
+        }
+        for (const std::string& line : lines) emit(session, stdout, line);
     } else if (is_json(session)) {
         const double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - session.started).count();
-        emit(session, stdout,
-             summary_json(unix_ms_now(), elapsed, session.sends, session.intake, session.round, session.run, verdict,
-                          expected, silent_run ? &facts : nullptr, lans));
+        std::string line = summary_json(unix_ms_now(), elapsed, session.sends, session.intake, session.round,
+                                        session.run, verdict, expected, silent_run ? &facts : nullptr, lans);
+        if (ipv6)
+            line = merge_ipv6_summary(line, ipv6_summary_json(session.run6, verdict6, session.options.expected6),
+                                      status, ipv4);
+        emit(session, stdout, line);
     } else {
         std::FILE* stream = own_text_stream(session);
-        for (const std::string& line : summary_lines(session.run, verdict, !expected.empty()))
-            emit(session, stream, line);
-        for (const std::string& line : intake_lines(session.run, session.intake)) emit(session, stream, line);
-        if (session.options.vlans_given)
-            for (const std::string& line : lan_verdict_lines(session.run, expected, lans)) emit(session, stream, line);
-        emit(session, stream, verdict_line(verdict, !expected.empty()));
+        if (ipv4) {
+            for (const std::string& line : summary_lines(session.run, verdict, !expected.empty()))
+                emit(session, stream, line);
+            for (const std::string& line : intake_lines(session.run, session.intake)) emit(session, stream, line);
+            if (session.options.vlans_given)
+                for (const std::string& line : lan_verdict_lines(session.run, expected, lans))
+                    emit(session, stream, line);
+        }
+        if (ipv6)
+            for (const std::string& line : ipv6_summary_lines(session.run6, verdict6, session.options.expected6))
+                emit(session, stream, line);
+        emit(session, stream, overall_verdict_line(session, verdict, verdict6));
         if (silent_run)
             for (const std::string& line : no_reply_lines(facts)) emit(session, stream, line);
     }
-    return session.output_failed ? kExitOutputFailure : verdict.status;
+    return session.output_failed ? kExitOutputFailure : status;
 }

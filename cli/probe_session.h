@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/diagnostics.h"
+#include "cli/ipv6_tally.h"
 #include "cli/probe_options.h"
 #include "cli/probe_startup.h"
 #include "cli/round_watch.h"
@@ -55,10 +56,24 @@ struct ProbeSession {
     // when the first captured reply needs it, while the first requests are on their way.
     VendorRegistry vendors;
     bool vendors_loaded = false;
+    // -6: the sockets of each interface, this round's request and the tallies of the run and of the round.
+    std::vector<Ipv6Socket> sockets6;
+    Ipv6Request request6;
+    Ipv6Tally run6;
+    Ipv6Tally round6;
+    std::vector<long long> drops6;  // each IPv6 endpoint's last drop count (add_ipv6_endpoints' order)
+    struct {
+        int solicits = 0;
+        int router_solicitations = 0;
+        int failed = 0;
+    } sends6;
 };
 
+// One line of the report to stdout, or to stderr once stdout has failed.
+void print_session_line(ProbeSession& session, const std::string& line);
+
 void begin_session(ProbeSession& session, const ProbeOptions& options, const std::vector<ProbeSocket>& sockets,
-                   const std::atomic<int>* stop_request);
+                   const std::atomic<int>* stop_request, const std::vector<Ipv6Socket>& sockets6 = {});
 
 // True once the session's stop request is set.
 bool stop_requested(const ProbeSession& session);

@@ -9,6 +9,7 @@
 #include "common/dhcp_wire.h"
 #include "common/ethernet.h"
 #include "common/ipv4.h"
+#include "common/ipv6.h"
 #include "net/network.h"
 #include "net/packet_capture.h"
 
@@ -24,6 +25,22 @@ struct ProbeSocket {
     bool captured = false;
     PacketCapture capture;           // its ring's place is state: one copy of a socket reads it, the session's
     HardwareAddress frame_source{};  // the frames' Ethernet source: --mac, or the interface's own address
+};
+
+// -6: the DHCPv6 client port and the raw ICMPv6 socket of one interface, and the Ethernet address its DUID-LL and
+// the Router Solicitation's link-layer option carry.
+struct Ipv6Socket {
+    std::string device;
+    int index = 0;
+    HardwareAddress hardware_address{};
+    Endpoint dhcp = kNoEndpoint;
+    Endpoint router = kNoEndpoint;
+    // --capture: one packet socket with the IPv6 filter (dhcp is its socket, router none), frames sent from the
+    // interface's own link-local and Ethernet addresses so that answers find their way back through the kernel.
+    bool captured = false;
+    PacketCapture capture;
+    Ipv6Address link_local{};
+    HardwareAddress frame_source{};
 };
 
 // Opens what the options ask for into sockets. Returns an empty string on success, else the one

@@ -20,6 +20,9 @@ struct CaptureSettings {
     // Also take frames sent to other stations (a packet-socket membership, dropped by the kernel when the
     // socket closes, however the process ends). Needs an interface.
     bool promiscuous = false;
+    // Keep DHCPv6 datagrams to port 546 and router advertisements (protocol/ipv6_capture_filter.h) instead of
+    // the IPv4 DHCP traffic.
+    bool ipv6 = false;
 };
 
 enum class CaptureStep { none, unsupported, socket, filter, ring, map, bind, promiscuous };

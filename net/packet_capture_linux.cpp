@@ -18,6 +18,7 @@
 
 #include "net/network_stop_linux.h"
 #include "protocol/capture_filter.h"
+#include "protocol/ipv6_capture_filter.h"
 #include "protocol/reply_capture_filter.h"
 
 // The filter is handed to the kernel as it is laid out in the protocol layer.
@@ -203,6 +204,11 @@ bool packet_capture_supported()
 
 CaptureOpening open_packet_capture(PacketCapture& capture, const CaptureSettings& settings)
 {
+    if (settings.ipv6) {
+        std::size_t count = 0;
+        const BpfInstruction* ipv6_filter = ipv6_capture_filter(count);
+        return open_filtered_capture(capture, settings, std::span<const BpfInstruction>(ipv6_filter, count));
+    }
     return open_filtered_capture(capture, settings, kCaptureFilter);
 }
 

@@ -13,6 +13,7 @@
 #include "cli/probe_options.h"
 #include "cli/send_pacer.h"
 #include "cli/verdict.h"
+#include "net/ipv6_endpoints.h"
 #include "net/packet_capture.h"
 
 namespace {
@@ -177,6 +178,34 @@ const OptionsCase kOptionsCases[] = {
     {"expect_a_vlan_without_vlan_list_refused", {"--capture", "--expect", "10/10.0.10.1"}, kRefused, nullptr},
     {"expect_leaving_a_vlan_unjudged_refused", {"--capture", "--vlan", "10,20", "--expect", "10/10.0.10.1"}, kRefused, nullptr},
     {"vlan_out_of_range_refused", {"--capture", "--vlan", "4095"}, kRefused, nullptr},
+    // The families, DHCPv6 servers and routers named, and what -6 refuses.
+    {"ipv4_is_the_default", {}, -1, [](const ProbeOptions& o) { return o.ipv4 && !o.ipv6; }},
+    {"ipv6_alone", {"-6"}, -1, [](const ProbeOptions& o) { return !o.ipv4 && o.ipv6 && o.extended_text; }},
+    {"both_families", {"-4", "--ipv6"}, -1, [](const ProbeOptions& o) { return o.ipv4 && o.ipv6; }},
+    {"ipv4_named", {"--ipv4"}, -1, [](const ProbeOptions& o) { return o.ipv4 && !o.ipv6; }},
+    {"expect_a_duid_and_an_ipv6_address", {"-6", "--expect", "00:02:00:00:7e:d9:01,fe80::1"}, -1,
+     [](const ProbeOptions& o) {
+         return o.expected.empty() && o.expected6.server_duids == std::vector<std::vector<std::uint8_t>>{{0, 2, 0, 0, 0x7e, 0xd9, 1}} &&
+                o.expected6.server_addresses.size() == 1;
+     }},
+    {"expect_both_families", {"-4", "-6", "--expect", "192.168.77.1,000200007ed901"}, -1,
+     [](const ProbeOptions& o) { return o.expected.size() == 1 && o.expected6.server_duids.size() == 1; }},
+    {"expect_router_by_both_addresses", {"-6", "--expect-router", "fe80::4f:52ff:fe56:1,02:4f:52:56:00:06", "--quick"}, -1,
+     [](const ProbeOptions& o) {
+         return o.quick && o.expected6.router_addresses.size() == 1 &&
+                o.expected6.router_ethernets == std::vector<HardwareAddress>{{2, 0x4f, 0x52, 0x56, 0, 6}};
+     }},
+    {"prefix_delegation", {"-6", "--prefix-delegation"}, -1, [](const ProbeOptions& o) { return o.prefix_delegation; }},
+    {"expect_router_without_ipv6_refused", {"--expect-router", "fe80::1"}, kRefused, nullptr},
+    {"expect_a_duid_without_ipv6_refused", {"--expect", "000200007ed901"}, kRefused, nullptr},
+    {"prefix_delegation_without_ipv6_refused", {"--prefix-delegation"}, kRefused, nullptr},
+    {"ipv4_server_with_ipv6_alone_refused", {"-6", "--expect", "192.168.77.1"}, kRefused, nullptr},
+    {"router_not_link_local_refused", {"-6", "--expect-router", "fd00:77::1"}, kRefused, nullptr},
+    {"router_group_address_refused", {"-6", "--expect-router", "33:33:00:00:00:01"}, kRefused, nullptr},
+    {"quick_with_nothing_named_refused", {"-6", "--quick"}, kRefused, nullptr},
+    {"ipv6_capture", {"-6", "--capture"}, -1, [](const ProbeOptions& o) { return o.ipv6 && o.capture; }},
+    {"ipv6_vlans_refused", {"-6", "--capture", "--vlan", "10"}, kRefused, nullptr},
+    {"duid_of_two_bytes_refused", {"-6", "--expect", "0002"}, kRefused, nullptr},
 };
 // clang-format on
 
@@ -198,9 +227,10 @@ TEST_P(ProbeOptionsParse, ReadsTheCommandLine)
     const auto asks_for = [&](const char* option) {
         return std::find(words_given.begin(), words_given.end(), std::string(option)) != words_given.end();
     };
-    // Under Winsock there is no packet socket, metrics endpoint or event command: a command line asking for one is
-    // refused, whatever else it says.
+    // Under Winsock there is no packet socket, raw ICMPv6, metrics endpoint or event command: a command line asking
+    // for one is refused, whatever else it says.
     if ((asks_for("--capture") && !packet_capture_supported()) ||
+        (asks_for("--expect-router") && !router_socket_supported()) ||
         ((asks_for("--metrics-listen") || asks_for("--metrics-file")) && !metrics_supported()) ||
         (asks_for("--on-change") && !event_commands_supported())) {
         EXPECT_EQ(status, kRefused);
@@ -215,9 +245,9 @@ TEST_P(ProbeOptionsParse, ReadsTheCommandLine)
         EXPECT_TRUE(GetParam().holds(options));
     }
     if (GetParam().status == 0) {
-        for (const char* option :
-             {"--wait", "--count", "--interval", "--monitor", "--interface", "--all-interfaces", "--mac", "--expect",
-              "--quick", "--format", "--log", "--no-log", "--capture", "--vlan", "Exit status"})
+        for (const char* option : {"--wait", "--count", "--interval", "--monitor", "--interface", "--all-interfaces",
+                                   "--mac", "--expect", "--quick", "--format", "--log", "--no-log", "--capture",
+                                   "--vlan", "--ipv6", "--expect-router", "--prefix-delegation", "Exit status"})
             EXPECT_NE(out.find(option), std::string::npos) << "the help names " << option;
     }
 }
@@ -264,6 +294,10 @@ const RefusalCase kRefusalCases[] = {
     {"metrics_file_suffix", {"--metrics-file", "out.txt"}, "must end in .prom"},
     {"metrics_file_control", {"--metrics-file", "a\x1b.prom"}, "holds a control character"},
     {"nagios_monitor", {"--format", "nagios", "--monitor"}, "--format nagios is for single checks"},
+    {"router_needs_ipv6", {"--expect-router", "fe80::1"}, "--expect-router needs -6"},
+    {"duid_needs_ipv6", {"--expect", "000200007ed901"}, "names a DHCPv6 server (DUID or IPv6 address), which needs -6"},
+    {"router_off_link", {"--expect-router", "fd00::1"}, "fd00::1 is not a link-local address"},
+    {"neither_address_nor_duid", {"--expect", "fe80::zz"}, "nor VLAN/ADDRESS: fe80::zz"},
 };
 
 class ProbeOptionsRefusal : public testing::TestWithParam<RefusalCase> {};
