@@ -31,7 +31,7 @@ test_preset() {  # test_preset PRESET [CTEST ARGS...]
 
 # The lab tests that run Windows programs under Wine or test the lab's own equipment: a sanitizer build adds
 # nothing to them.
-not_sanitized='^lab\.(win32_window|win64_window|probe_win32|probe_win64|trunk_vlans|trunk_many_vlans|'
+not_sanitized='^lab\.(win32_window|win64_window|probe_win32|probe_win64|probe_win32_ipv6|probe_win64_ipv6|trunk_vlans|trunk_many_vlans|'
 not_sanitized+='dhclient_holds_port|unicast_offer|ipv6_peers|features_teardown|offer_after_ping|'
 not_sanitized+='probe_default_wait_after_ping|versions|discovery_on_wire|endpoint_held|hwaddr_chaddr)$'
 # The lab tests in which threads meet: the window program's receiver thread, the probe's rounds beside its
