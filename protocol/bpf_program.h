@@ -44,3 +44,24 @@ inline constexpr std::uint32_t kLinkTypeLoopback = 772;  // ARPHRD_LOOPBACK
 
 // The length a filter accepts: more than any frame a ring slot holds, so frames pass whole.
 inline constexpr std::uint32_t kFilterAcceptLength = 0x40000;
+
+// The instructions the filters are written with: loads of a word, half-word or byte at an absolute offset, of a
+// half-word at X plus an offset, and of an IPv4 header's length into X.
+inline constexpr std::uint16_t kBpfLoadWord = kBpfLd | kBpfWord | kBpfAbs;
+inline constexpr std::uint16_t kBpfLoadHalf = kBpfLd | kBpfHalf | kBpfAbs;
+inline constexpr std::uint16_t kBpfLoadByte = kBpfLd | kBpfByte | kBpfAbs;
+inline constexpr std::uint16_t kBpfLoadHalfAfterX = kBpfLd | kBpfHalf | kBpfInd;
+inline constexpr std::uint16_t kBpfLoadHeaderLength = kBpfLdx | kBpfByte | kBpfMsh;
+
+constexpr BpfInstruction bpf_statement(std::uint16_t code, std::uint32_t k)
+{
+    return BpfInstruction{code, 0, 0, k};
+}
+
+// A conditional jump at index at, to the indexes if_true or if_false (the filters only jump forward).
+constexpr BpfInstruction bpf_branch(std::uint16_t operation, std::uint32_t k, std::size_t at, std::size_t if_true,
+                                    std::size_t if_false)
+{
+    return BpfInstruction{static_cast<std::uint16_t>(kBpfJmp | operation | kBpfConstant),
+                          static_cast<std::uint8_t>(if_true - at - 1), static_cast<std::uint8_t>(if_false - at - 1), k};
+}
