@@ -24,9 +24,10 @@ crlf() { sed 's/\r*$/\r/'; }
 sed "s/@VERSION@/$version/g" "$source_dir/packaging/windows/README.txt" | crlf >"$stage/$folder/README.txt"
 cat "$source_dir/LICENSE" "$source_dir/packaging/windows/NOTICES.txt" | crlf >"$stage/$folder/LICENSE.txt"
 chmod 0644 "$stage/$folder"/*
-# A zip stores local time: the same instant must read the same in every time zone.
+# A zip stores local time: the same instant must read the same in every time zone. It keeps even seconds only,
+# and zip rounds an odd one up: the time is taken down to the even second before, which zip keeps as it is.
 export TZ=UTC
-touch -d "@$SOURCE_DATE_EPOCH" "$stage/$folder"/*
+touch -d "@$((SOURCE_DATE_EPOCH / 2 * 2))" "$stage/$folder"/*
 
 mkdir -p "$(dirname "$zip_file")"
 rm -f "$zip_file" "$zip_file.part"
