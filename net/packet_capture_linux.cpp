@@ -158,23 +158,22 @@ int master_of(int index)
         length = recv(fd, answer, sizeof answer, 0);
     close(fd);
     if (length <= 0) return -1;
-    int remaining = static_cast<int>(length);
-    for (auto* message = reinterpret_cast<const nlmsghdr*>(answer); NLMSG_OK(message, remaining);
-         message = NLMSG_NEXT(message, remaining)) {
-        if (message->nlmsg_type != RTM_NEWLINK) return -1;  // an error: no such link, or a refusal
-        if (message->nlmsg_len < NLMSG_LENGTH(sizeof(ifinfomsg))) return -1;
-        const auto* link = static_cast<const ifinfomsg*>(NLMSG_DATA(message));
-        int attributes_left = static_cast<int>(IFLA_PAYLOAD(message));
-        for (const rtattr* attribute = IFLA_RTA(link); RTA_OK(attribute, attributes_left);
-             attribute = RTA_NEXT(attribute, attributes_left)) {
-            if (attribute->rta_type != IFLA_MASTER || RTA_PAYLOAD(attribute) < sizeof(std::uint32_t)) continue;
-            std::uint32_t master = 0;
-            std::memcpy(&master, RTA_DATA(attribute), sizeof master);
-            return static_cast<int>(master);
-        }
-        return 0;
+    // The answer to one link is one message: the link's, or an error.
+    const auto* message = reinterpret_cast<const nlmsghdr*>(answer);
+    if (static_cast<std::size_t>(length) < sizeof(nlmsghdr) || message->nlmsg_len > static_cast<std::size_t>(length))
+        return -1;
+    if (message->nlmsg_type != RTM_NEWLINK) return -1;  // an error: no such link, or a refusal
+    if (message->nlmsg_len < NLMSG_LENGTH(sizeof(ifinfomsg))) return -1;
+    const auto* link = static_cast<const ifinfomsg*>(NLMSG_DATA(message));
+    int attributes_left = static_cast<int>(IFLA_PAYLOAD(message));
+    for (const rtattr* attribute = IFLA_RTA(link); RTA_OK(attribute, attributes_left);
+         attribute = RTA_NEXT(attribute, attributes_left)) {
+        if (attribute->rta_type != IFLA_MASTER || RTA_PAYLOAD(attribute) < sizeof(std::uint32_t)) continue;
+        std::uint32_t master = 0;
+        std::memcpy(&master, RTA_DATA(attribute), sizeof master);
+        return static_cast<int>(master);
     }
-    return -1;
+    return 0;
 }
 
 // Whether the host takes address as its own: one of its addresses, or a broadcast. The kernel lets a socket bind
