@@ -137,7 +137,9 @@ gid=$(getent group orvane | cut -d: -f3)
 [ "$(dpkg-statoverride --list /usr/bin/orvane-probe)" = "root orvane 750 /usr/bin/orvane-probe" ] \
     || fail "statoverride: '$(dpkg-statoverride --list /usr/bin/orvane-probe)'"
 for page in orvane orvane-probe; do
-    zcat "/usr/share/man/man1/$page.1.gz" | grep -q "^\.TH .* \"Orvane $version\" " || fail "$page.1 does not say $version"
+    # Read whole first: grep -q would leave zcat writing into a closed pipe, which pipefail counts.
+    text=$(zcat "/usr/share/man/man1/$page.1.gz")
+    grep -q "^\.TH .* \"Orvane $version\" " <<<"$text" || fail "$page.1 does not say $version"
 done
 if [ -d "$source_dir/contrib" ]; then
     diff -r "$source_dir/contrib" /usr/share/doc/orvane-probe/examples >&2 || fail "examples differ from contrib/"
