@@ -50,8 +50,8 @@ LinkDumpStatus decode_link_messages(const std::uint8_t* data, std::size_t length
                                     std::vector<LinkRecord>& links, bool& interrupted);
 
 // Every link of the kernel's table, in the dump's order; false when the dump failed or kept being
-// interrupted by changes to the table. links then holds what the last attempt got: a whole dump
-// that changes interrupted, else the links that came before the failure.
+// interrupted by changes to the table. links then holds the last whole answer, interrupted or not,
+// or, when a failure came before any, the links that came before the failure.
 bool dump_links(std::vector<LinkRecord>& links);
 
 // Every address of family (AF_INET, AF_INET6) in the kernel's table, likewise.
