@@ -242,8 +242,11 @@ TEST(LinkDump, OnlyEthernetLinksCountAsEthernetCsmacd)
 {
     const TypeCase cases[] = {{ARPHRD_ETHER, 6},      {ARPHRD_LOOPBACK, 24}, {ARPHRD_NONE, 1},    {ARPHRD_IEEE80211, 1},
                               {ARPHRD_INFINIBAND, 1}, {ARPHRD_TUNNEL, 1},    {ARPHRD_IEEE802, 1}, {ARPHRD_VOID, 1}};
-    for (const TypeCase& c : cases)
-        EXPECT_EQ(interface_type_of(LinkRecord{0, c.hardware_type}), c.if_type) << c.hardware_type;
+    LinkRecord record;
+    for (const TypeCase& c : cases) {
+        record.hardware_type = c.hardware_type;
+        EXPECT_EQ(interface_type_of(record), c.if_type) << c.hardware_type;
+    }
 }
 
 // Whole dumps as hosts send them, Wi-Fi marked by name as sysfs would: the address the window program sends.
