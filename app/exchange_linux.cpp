@@ -2,6 +2,7 @@
 // taken from the reply endpoint or, while another program holds port 68, from the packet socket in its place.
 #include "app/exchange.h"
 
+#include "app/log_notice.h"
 #include "app/reply_capture.h"
 #include "net/reply_intake.h"
 
@@ -14,7 +15,10 @@ int send_discovery(Endpoint endpoint)
 
 int receive_reply(Endpoint endpoint)
 {
-    if (is_reply_capture(endpoint)) return receive_captured_reply();
-    // The log's outcome is not looked at: the window program skips an unwritable log without a word.
-    return take_reply(endpoint, app_state.raw_log, app_state.reply_buffer, app_state.reply_summary);
+    const int length = is_reply_capture(endpoint)
+                           ? receive_captured_reply()
+                           : take_reply(endpoint, app_state.raw_log, app_state.reply_buffer, app_state.reply_summary);
+    // An unwritable LogFile costs its replies' records, never their report; but the loss is said, once.
+    tell_log_outcome(app_state.raw_log.last);
+    return length;
 }

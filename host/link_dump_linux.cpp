@@ -191,18 +191,29 @@ LinkDumpStatus dump_once(int fd, std::uint16_t type, std::uint8_t family, std::u
     }
 }
 
-// A dump of type, repeated while changes to the table interrupt it.
+// A dump of type, repeated while changes to the table interrupt it. records keeps the last whole answer,
+// interrupted or not; a failed attempt leaves the records it got before the failure only when no whole
+// answer came before it, so a failure still hands on the rows found so far.
 bool dump_table(std::uint16_t type, std::uint8_t family, DumpRecords& records)
 {
+    records = DumpRecords{};
     const int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
     if (fd < 0) return false;
     // The kernel answers at once; a wait this long means something is wrong, not slow.
     timeval timeout{2, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    bool whole = false;
     bool complete = false;
     for (std::uint32_t attempt = 1; attempt <= kDumpAttempts && !complete; ++attempt) {
+        DumpRecords answer;
         bool interrupted = false;
-        if (dump_once(fd, type, family, attempt, records, interrupted) == LinkDumpStatus::failed) break;
+        const LinkDumpStatus status = dump_once(fd, type, family, attempt, answer, interrupted);
+        if (status == LinkDumpStatus::failed) {
+            if (!whole) records = std::move(answer);
+            break;
+        }
+        records = std::move(answer);
+        whole = true;
         complete = !interrupted;
     }
     close(fd);
@@ -267,10 +278,10 @@ LinkDumpStatus decode_dump_messages(const std::uint8_t* data, std::size_t length
     return LinkDumpStatus::more;
 }
 
-std::int32_t interface_type_of(std::uint16_t hardware_type)
+std::int32_t interface_type_of(const LinkRecord& link)
 {
-    switch (hardware_type) {
-        case ARPHRD_ETHER: return kIfTypeEthernetCsmacd;
+    switch (link.hardware_type) {
+        case ARPHRD_ETHER: return link.wireless ? kIfTypeIeee80211 : kIfTypeEthernetCsmacd;
         case ARPHRD_LOOPBACK: return kIfTypeSoftwareLoopback;
         default: return kIfTypeOther;
     }

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "host/interface_rows.h"
+
 // One link from an RTM_NEWLINK message: its index, ARPHRD type, IFF_ flags, name and hardware
-// address as reported.
+// address as reported. wireless is not in the message: mark_wireless_links sets it from sysfs.
 struct LinkRecord {
     std::int32_t index = 0;
     std::uint16_t hardware_type = 0;
@@ -16,6 +18,7 @@ struct LinkRecord {
     std::string name;
     bool has_address = false;
     std::vector<std::uint8_t> address;
+    bool wireless = false;
 };
 
 // One address from an RTM_NEWADDR message: the interface it belongs to, its family (AF_INET or
@@ -47,11 +50,24 @@ LinkDumpStatus decode_link_messages(const std::uint8_t* data, std::size_t length
                                     std::vector<LinkRecord>& links, bool& interrupted);
 
 // Every link of the kernel's table, in the dump's order; false when the dump failed or kept being
-// interrupted by changes to the table.
+// interrupted by changes to the table. links then holds the last whole answer, interrupted or not,
+// or, when a failure came before any, the links that came before the failure.
 bool dump_links(std::vector<LinkRecord>& links);
 
 // Every address of family (AF_INET, AF_INET6) in the kernel's table, likewise.
 bool dump_addresses(std::uint8_t family, std::vector<AddressRecord>& addresses);
 
-// The MIB-II ifType that a link of this ARPHRD type stands for.
-std::int32_t interface_type_of(std::uint16_t hardware_type);
+// Marks each Ethernet link whose sysfs folder holds wireless or phy80211, as long as that folder
+// still belongs to the same index (a link renamed since the dump is left unmarked).
+void mark_wireless_links(std::vector<LinkRecord>& links);
+
+// The MIB-II ifType of an IEEE 802.11 interface, which Windows gives its Wi-Fi adapters.
+inline constexpr std::int32_t kIfTypeIeee80211 = 71;
+
+// The MIB-II ifType that the link stands for: 6 for an Ethernet link that is not wireless, as
+// Windows lists wired and virtual Ethernet adapters (Wi-Fi is 71, which the rule passes over).
+std::int32_t interface_type_of(const LinkRecord& link);
+
+// Puts links in index order, as the MIB-II table is ordered (the dump need not be), and hands each to
+// visit as an interface row of the type above; a row's bytes are valid during its visit.
+void visit_link_rows(std::vector<LinkRecord>& links, InterfaceRowVisitor visit, void* context);

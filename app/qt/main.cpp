@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "app/log_notice.h"
 #include "app/qt/shell.h"
 #include "app/reply_capture.h"
 #include "app/startup.h"
@@ -59,5 +60,6 @@ int main(int argc, char** argv)
     application.setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QStringLiteral("orvane"));
     install_shutdown_paths(application);
+    log_notice.notify_desktop = notify_log_trouble;
     return run_main_window();
 }

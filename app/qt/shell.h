@@ -71,5 +71,9 @@ void catch_termination_signals();
 // program was started from the desktop) and the session has a bus; otherwise nothing more.
 void notify_startup_failure(const std::string& line);
 
+// A line about LogFile raised as a desktop notification through the session's bus, when it has one; sent
+// from the window thread without waiting for the desktop's answer.
+void notify_log_trouble(const std::string& line);
+
 // SIGTERM, SIGINT and SIGHUP, the session's end and the application's quit take the close path.
 void install_shutdown_paths(QApplication& application);

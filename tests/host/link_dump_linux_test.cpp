@@ -242,7 +242,45 @@ TEST(LinkDump, OnlyEthernetLinksCountAsEthernetCsmacd)
 {
     const TypeCase cases[] = {{ARPHRD_ETHER, 6},      {ARPHRD_LOOPBACK, 24}, {ARPHRD_NONE, 1},    {ARPHRD_IEEE80211, 1},
                               {ARPHRD_INFINIBAND, 1}, {ARPHRD_TUNNEL, 1},    {ARPHRD_IEEE802, 1}, {ARPHRD_VOID, 1}};
-    for (const TypeCase& c : cases) EXPECT_EQ(interface_type_of(c.hardware_type), c.if_type) << c.hardware_type;
+    LinkRecord record;
+    for (const TypeCase& c : cases) {
+        record.hardware_type = c.hardware_type;
+        EXPECT_EQ(interface_type_of(record), c.if_type) << c.hardware_type;
+    }
+}
+
+// Whole dumps as hosts send them, Wi-Fi marked by name as sysfs would: the address the window program sends.
+Bytes host_link(std::int32_t index, const char* name, std::uint8_t mac, const char* kind = "")
+{
+    const auto text = [](const char* t) { return Bytes(t, t + std::strlen(t) + 1); };
+    return link(index, ARPHRD_ETHER,
+                {attribute(IFLA_IFNAME, text(name)), attribute(IFLA_ADDRESS, {2, 0, 0, 0, 0, mac}),
+                 attribute(IFLA_LINKINFO, attribute(IFLA_INFO_KIND, text(kind)))});
+}
+
+TEST(LinkDump, ChoosesTheAddressWindowsWouldOnEachHost)
+{
+    const Bytes lo = link(1, ARPHRD_LOOPBACK, {});
+    const std::pair<std::vector<Bytes>, std::uint8_t> hosts[] = {
+        // A laptop with docker0 listed first and Wi-Fi last; a server with a bond and VLANs; a dump that breaks off.
+        {{join({host_link(4, "docker0", 4, "bridge"), lo, host_link(5, "wlp2s0", 5)}),
+          join({host_link(2, "enp0s31f6", 2), done()})},
+         4},
+        {{join({lo, host_link(2, "eno1", 4), host_link(3, "eno2", 4), host_link(4, "bond0", 4, "bond"),
+                host_link(5, "bond0.10", 4, "vlan"), host_link(6, "bond0.30", 6, "vlan"), done()})},
+         6},
+        {{join({lo, host_link(2, "eno1", 2)}), join({host_link(3, "eno2", 3), done(-4), host_link(4, "x", 4)})}, 3}};
+    for (const auto& [datagrams, expected] : hosts) {
+        std::vector<LinkRecord> links;
+        for (const Bytes& datagram : datagrams)
+            if (decode(datagram, links) != LinkDumpStatus::more) break;
+        for (LinkRecord& l : links) l.wireless = l.name.rfind("wl", 0) == 0;
+        HardwareAddress chosen{};
+        visit_link_rows(
+            links, [](const InterfaceRow& r, void* to) { take_interface_row(r, *static_cast<HardwareAddress*>(to)); },
+            &chosen);
+        EXPECT_EQ(chosen, (HardwareAddress{2, 0, 0, 0, 0, expected}));
+    }
 }
 
 // The host's own table, read without any privilege: it always holds loopback, which is never taken.
