@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "cli/format_characters.h"
 #include "protocol/report_lines.h"
 
 void console_line_text(const char* text, char* out, std::size_t capacity)
@@ -19,14 +20,14 @@ void console_line_text(const char* text, char* out, std::size_t capacity)
 
 namespace {
 
-// The length of the UTF-8 sequence at text[at], or 0 when none starts there (overlong forms, surrogates
-// and code points above U+10FFFF are none).
-std::size_t utf8_sequence_length(const std::string& text, std::size_t at)
+// The length of the UTF-8 sequence at text[at] and its code point, or 0 when none starts there (overlong
+// forms, surrogates and code points above U+10FFFF are none).
+std::size_t utf8_sequence_length(const std::string& text, std::size_t at, unsigned int& value)
 {
     const auto byte = [&text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(at);
     std::size_t length = 0;
-    unsigned int value = 0;
+    value = 0;
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
         value = lead & 0x1Fu;
@@ -62,7 +63,16 @@ std::string terminal_text(const std::string& text)
             shown.push_back(text[at++]);
             continue;
         }
-        const std::size_t length = byte >= 0x80 ? utf8_sequence_length(text, at) : 0;
+        unsigned int value = 0;
+        const std::size_t length = byte >= 0x80 ? utf8_sequence_length(text, at, value) : 0;
+        // A format character is shown by its number: a right-to-left override would turn the rest around.
+        if (length > 0 && is_format_character(value)) {
+            char escaped[16];
+            std::snprintf(escaped, sizeof escaped, "\\u{%x}", value);
+            shown += escaped;
+            at += length;
+            continue;
+        }
         if (length > 0) {
             shown.append(text, at, length);
             at += length;

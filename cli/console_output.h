@@ -11,7 +11,8 @@
 void console_line_text(const char* text, char* out, std::size_t capacity);
 
 // text as it may be shown on a terminal: control characters (C0, DEL, C1) and bytes that are no UTF-8
-// as \xNN, so that a name or a value typed or planted by someone else cannot steer the terminal. Pure.
+// as \xNN, and Unicode's format characters (bidi controls, zero-width marks) as \u{202e}, so that a name
+// or a value typed or planted by someone else cannot steer the terminal nor hide what it says. Pure.
 std::string terminal_text(const std::string& text);
 
 // "Packets Recieved: N" on stderr, the count shown unsigned as the window's field shows it.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <random>
 
 #include "cli/console_output.h"
@@ -19,9 +20,9 @@
 
 namespace {
 
-// Bigger than any DHCPv6 datagram or advertisement a link with a 1500-byte MTU carries; longer ones are
-// reported as truncated.
-constexpr std::size_t kIpv6BufferSize = 2048;
+// The largest payload an IPv6 datagram without a jumbo option carries: a router advertisement on a jumbo-frame
+// link is read whole, as a capture reads it, not cut and judged invalid.
+constexpr std::size_t kIpv6BufferSize = 65535;
 // A captured frame's IPv6 header follows the untagged Ethernet header (the kernel takes any tag off).
 constexpr std::size_t kIpv6FrameOffset = 14;
 
@@ -391,9 +392,10 @@ void take_ipv6_datagram(ProbeSession& session, std::size_t index)
         take_captured(session, receiving);
         return;
     }
-    std::vector<std::uint8_t> buffer(kIpv6BufferSize);
+    // Not zeroed: the kernel fills what is read, and only that is looked at.
+    const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kIpv6BufferSize]);
     Ipv6Arrival arrival;
-    const int length = receive_ipv6(router ? receiving.router : receiving.dhcp, buffer.data(), buffer.size(), arrival);
+    const int length = receive_ipv6(router ? receiving.router : receiving.dhcp, buffer.get(), kIpv6BufferSize, arrival);
     if (length < 0) {
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             print_line(stderr, "orvane-probe: a receive failed: " + network_error_text(last_network_error()));
@@ -412,7 +414,7 @@ void take_ipv6_datagram(ProbeSession& session, std::size_t index)
         session.run6.kernel_drops = total;
     }
     if (!router) {
-        handle_dhcpv6(session, socket, buffer.data(), static_cast<std::size_t>(length), arrival.source, arrival.port,
+        handle_dhcpv6(session, socket, buffer.get(), static_cast<std::size_t>(length), arrival.source, arrival.port,
                       arrival.truncated);
         return;
     }
@@ -422,5 +424,5 @@ void take_ipv6_datagram(ProbeSession& session, std::size_t index)
     context.destination = arrival.destination;
     // The kernel checked the sum of what a raw ICMPv6 socket hands up.
     context.verify_checksum = false;
-    handle_advert(session, socket, buffer.data(), static_cast<std::size_t>(length), context);
+    handle_advert(session, socket, buffer.get(), static_cast<std::size_t>(length), context);
 }

@@ -115,7 +115,9 @@ void tally_dhcpv6(Ipv6Tally& tally, const Dhcpv6Record& record)
         return;
     }
     tally.answers += 1;
-    const bool by_duid = message.has_server_id && !message.server_id.bytes.empty();
+    // A malformed DUID (too long, too short, of the wrong size for its type) names no server: keyed by
+    // it, a forger could make every answer a new server of any length, so the source address stands in.
+    const bool by_duid = message.has_server_id && message.server_id.well_formed;
     const std::string key = by_duid ? duid_name(message.server_id.bytes) : ipv6_text(record.source);
     auto found = tally.server_index.find(key);
     if (found == tally.server_index.end()) {

@@ -83,7 +83,7 @@ bool router_expected(const Ipv6Expectations& expected, const RouterRecord& recor
 inline constexpr std::size_t kMaxIpv6Servers = 4096;
 
 struct Dhcpv6Server {
-    std::string key;  // the DUID in hex, or the source address when the answer named no server
+    std::string key;  // the DUID in hex, or the source address when the answer named none or a malformed one
     bool by_duid = false;
     std::vector<std::uint8_t> duid;
     Ipv6Address source{};  // of its first answer

@@ -2,6 +2,7 @@
 #include "cli/lan_expectations.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace {
 
@@ -27,6 +28,17 @@ bool operator==(const ExpectedServer& a, const ExpectedServer& b)
 {
     return a.vlan == b.vlan && a.by_ethernet == b.by_ethernet &&
            (a.by_ethernet ? a.ethernet == b.ethernet : a.address == b.address);
+}
+
+std::uint64_t expected_key(const ExpectedServer& server)
+{
+    // VLAN in bits 49 and up, the kind in bit 48, the Ethernet or IPv4 address below.
+    std::uint64_t value = 0;
+    if (server.by_ethernet)
+        for (const std::uint8_t byte : server.ethernet) value = value << 8 | byte;
+    else
+        for (const std::uint8_t byte : server.address) value = value << 8 | byte;
+    return static_cast<std::uint64_t>(server.vlan) << 49 | (server.by_ethernet ? 1ULL << 48 : 0) | value;
 }
 
 ExpectedServer expected_address(const Ipv4Address& address, std::uint16_t vlan)
@@ -97,13 +109,17 @@ std::string resolve_expectations(const std::vector<ExpectEntry>& entries, const 
                                  bool vlans_given, bool capture, std::vector<ExpectedServer>& expected)
 {
     expected.clear();
-    const auto add = [&expected](const ExpectedServer& server) {
-        if (std::find(expected.begin(), expected.end(), server) == expected.end()) expected.push_back(server);
+    std::unordered_set<std::uint64_t> taken;
+    std::vector<bool> covered(kHighestVlan + 1, false);
+    const auto add = [&](const ExpectedServer& server) {
+        if (!taken.insert(expected_key(server)).second) return;
+        expected.push_back(server);
+        covered[server.vlan] = true;
     };
     for (const ExpectEntry& entry : entries) {
-        const std::string shown = expected_text(entry.server, !entry.every_lan);
         if (entry.server.by_ethernet && !capture)
-            return "--expect " + shown + ": an Ethernet address is seen only with --capture";
+            return "--expect " + expected_text(entry.server, !entry.every_lan) +
+                   ": an Ethernet address is seen only with --capture";
         if (entry.every_lan) {
             for (const std::uint16_t lan : lans) {
                 ExpectedServer server = entry.server;
@@ -112,6 +128,7 @@ std::string resolve_expectations(const std::vector<ExpectEntry>& entries, const 
             }
             continue;
         }
+        const std::string shown = expected_text(entry.server, true);
         if (!vlans_given) return "--expect " + shown + " names a VLAN, but only --vlan probes VLANs";
         if (std::find(lans.begin(), lans.end(), entry.server.vlan) == lans.end())
             return "--expect " + shown + " names VLAN " + lan_text(entry.server.vlan) + ", which --vlan does not list";
@@ -119,9 +136,7 @@ std::string resolve_expectations(const std::vector<ExpectEntry>& entries, const 
     }
     if (expected.empty()) return {};
     for (const std::uint16_t lan : lans) {
-        const bool covered = std::any_of(expected.begin(), expected.end(),
-                                         [lan](const ExpectedServer& server) { return server.vlan == lan; });
-        if (!covered)
+        if (!covered[lan])
             return "--expect names no server for VLAN " + lan_text(lan) +
                    ", so its replies could not be judged: name " + "one as " + lan_text(lan) +
                    "/ADDRESS, or one without a VLAN for every VLAN";

@@ -23,6 +23,10 @@ struct ExpectedServer {
 };
 bool operator==(const ExpectedServer& a, const ExpectedServer& b);
 
+// One number per expected server, equal exactly when the servers are (==): the key of the hash sets that
+// keep long lists (--vlan 1-4094 with many entries) from being searched one by one.
+std::uint64_t expected_key(const ExpectedServer& server);
+
 ExpectedServer expected_address(const Ipv4Address& address, std::uint16_t vlan = kUntaggedLan);
 ExpectedServer expected_ethernet(const HardwareAddress& ethernet, std::uint16_t vlan = kUntaggedLan);
 

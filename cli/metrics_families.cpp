@@ -91,6 +91,10 @@ std::vector<MetricFamily> metric_families(const MetricsState& state)
     families.push_back(single("orvane_server_series_dropped_total",
                               "Per-server series dropped, the ones heard longest ago, to stay within the limit.",
                               counter, state.series_dropped));
+    families.push_back(single("orvane_server_series_retired_total",
+                              "Per-server series forgotten because their server was not heard for the rounds "
+                              "--metrics-retire gives.",
+                              counter, state.series_retired));
 
     MetricFamily replies = family_of("orvane_server_replies_total",
                                      "Answers from the server over the run, by the way they came in.", counter);

@@ -6,12 +6,17 @@
 #include <prometheus/exposer.h>
 
 #include <civetweb.h>
+#include <dirent.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -49,13 +54,17 @@ std::string errno_text(const char* what, int error)
 }
 
 // Writes text to path through a temporary file in the same folder, made durable before it takes the
-// name, so that a reader sees the old file or the new one, never part of one. Empty string or the reason.
+// name, so that a reader sees the old file or the new one, never part of one. The temporary name is
+// mkstemp's, made anew with O_EXCL each time, so that nobody else sharing the folder can plant it; the
+// mode is 0644 whatever the umask, since node_exporter may read as another user and metrics are not
+// secret. Empty string or the reason.
 std::string replace_file(const std::string& path, const std::string& text)
 {
-    const std::string temporary = path + "." + std::to_string(getpid()) + ".tmp";
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
+    std::string temporary = path + ".XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return errno_text("cannot create a file beside it", errno);
     std::string failure;
+    if (fchmod(fd, 0644) != 0) failure = errno_text("cannot set its mode", errno);
     for (std::size_t done = 0; done < text.size() && failure.empty();) {
         const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
         if (wrote < 0 && errno == EINTR) continue;
@@ -69,6 +78,45 @@ std::string replace_file(const std::string& path, const std::string& text)
     if (failure.empty() && rename(temporary.c_str(), path.c_str()) != 0) failure = errno_text("cannot rename", errno);
     if (!failure.empty()) unlink(temporary.c_str());
     return failure;
+}
+
+// civetweb gives each connection a worker thread until its request is read. Enough workers that idle or
+// dribbling connections leave one free for the scraper, and a request that has not come whole in
+// kRequestTimeoutMs is dropped, so that its worker is free again.
+constexpr int kExposerThreads = 24;
+constexpr int kRequestTimeoutMs = 1500;
+
+std::vector<std::string> exposer_options(const std::string& listen)
+{
+    return {"listening_ports",    listen,
+            "num_threads",        std::to_string(kExposerThreads),
+            "request_timeout_ms", std::to_string(kRequestTimeoutMs)};
+}
+
+// civetweb's listening thread polls for up to 2 s before it looks at a stop request, and so may a worker
+// reading a slow request: the probe would outlast the second a stop may take. Every TCP socket of the
+// exposer's ports (the listening one and the connections taken on it) is shut down first, which ends those
+// polls at once. The sockets are civetweb's, so they are found among the process's descriptors.
+void cut_exposer_sockets(const prometheus::Exposer& exposer)
+{
+    const std::vector<int> ports = exposer.GetListeningPorts();
+    DIR* folder = opendir("/proc/self/fd");
+    if (folder == nullptr) return;
+    while (const dirent* entry = readdir(folder)) {
+        const int fd = std::atoi(entry->d_name);
+        sockaddr_storage local{};
+        socklen_t length = sizeof local;
+        int type = 0;
+        socklen_t size = sizeof type;
+        if (fd <= STDERR_FILENO || getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &size) != 0 || type != SOCK_STREAM ||
+            getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+            continue;
+        const in_port_t port = local.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6&>(local).sin6_port
+                                                           : reinterpret_cast<const sockaddr_in&>(local).sin_port;
+        if (std::find(ports.begin(), ports.end(), static_cast<int>(ntohs(port))) != ports.end())
+            shutdown(fd, SHUT_RDWR);
+    }
+    closedir(folder);
 }
 
 }  // namespace
@@ -89,6 +137,7 @@ struct MetricsOutlet {
 
 void MetricsOutletDeleter::operator()(MetricsOutlet* outlet) const
 {
+    if (outlet->exposer) cut_exposer_sockets(*outlet->exposer);
     delete outlet;
 }
 
@@ -103,6 +152,7 @@ std::string open_metrics(const ProbeOptions& options, MetricsOutletPtr& outlet)
     if (options.metrics_listen.empty() && options.metrics_file.empty()) return {};
     MetricsOutletPtr made(new MetricsOutlet);
     made->state.version = kOrvaneVersion;
+    made->state.retire_rounds = options.metrics_retire_rounds;
     made->file = options.metrics_file;
     made->snapshot = std::make_shared<RoundSnapshot>();
     made->snapshot->replace(metric_families(made->state));
@@ -112,8 +162,7 @@ std::string open_metrics(const ProbeOptions& options, MetricsOutletPtr& outlet)
                    ": the HTTP server under prometheus-cpp here (civetweb) was built without IPv6; give an IPv4 "
                    "address";
         try {
-            // Two threads: a scrape and a stray request are served side by side.
-            made->exposer = std::make_unique<prometheus::Exposer>(options.metrics_listen, 2);
+            made->exposer = std::make_unique<prometheus::Exposer>(exposer_options(options.metrics_listen));
             made->exposer->RegisterCollectable(made->snapshot);
         } catch (const std::exception& error) {
             return "cannot serve metrics on " + terminal_text(options.metrics_listen) + ": " +

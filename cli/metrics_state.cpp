@@ -10,18 +10,48 @@ bool round_succeeded(int status)
 
 namespace {
 
-// Past the limit, the series heard longest ago go first; the round just added is never among them
+// A server's share of the limit: its own series and one per Ethernet address.
+std::size_t weight(const ServerSeries& series)
+{
+    return 1 + series.ethernet.size();
+}
+
+// Servers silent for retire_rounds rounds go with all their series: a LAN that forged servers once
+// leaves nothing behind once it stops.
+void retire_silent(MetricsState& state, int round)
+{
+    for (auto it = state.series.begin(); it != state.series.end();) {
+        if (round - it->second.last_round >= state.retire_rounds) {
+            state.series_retired += static_cast<int>(weight(it->second));
+            it = state.series.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+// Past the limit, the servers heard longest ago go first; the round just added is never among them
 // unless it alone is over the limit.
 void keep_within_limit(MetricsState& state)
 {
-    if (state.series.size() <= kMaxServerSeries) return;
-    std::vector<std::pair<int, ServerLabels>> by_age;
+    std::size_t total = 0;
+    for (const auto& entry : state.series) total += weight(entry.second);
+    if (total <= kMaxServerSeries) return;
+    std::vector<std::pair<int, const ServerLabels*>> by_age;
     by_age.reserve(state.series.size());
-    for (const auto& [labels, series] : state.series) by_age.emplace_back(series.last_round, labels);
-    const std::size_t excess = state.series.size() - kMaxServerSeries;
-    std::nth_element(by_age.begin(), by_age.begin() + static_cast<std::ptrdiff_t>(excess - 1), by_age.end());
-    for (std::size_t k = 0; k < excess; ++k) state.series.erase(by_age[k].second);
-    state.series_dropped += static_cast<int>(excess);
+    for (const auto& [labels, series] : state.series) by_age.emplace_back(series.last_round, &labels);
+    std::sort(by_age.begin(), by_age.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : *a.second < *b.second;
+    });
+    std::vector<ServerLabels> gone;
+    for (const auto& [round, labels] : by_age) {
+        if (total <= kMaxServerSeries) break;
+        const std::size_t share = weight(state.series.at(*labels));
+        total -= share;
+        state.series_dropped += static_cast<int>(share);
+        gone.push_back(*labels);
+    }
+    for (const ServerLabels& labels : gone) state.series.erase(labels);
 }
 
 }  // namespace
@@ -49,7 +79,10 @@ void add_round(MetricsState& state, const RoundRecord& record)
         series.answered = heard.replies > 0;
         series.first_offer_seconds = heard.first_offer_seconds;
         series.last_round = record.round;
-        if (!heard.ethernet.empty()) series.ethernet = heard.ethernet;
+        if (!heard.ethernet.empty())
+            series.ethernet.assign(heard.ethernet.begin(),
+                                   heard.ethernet.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                                heard.ethernet.size(), kMaxEthernetPerServer)));
         servers.push_back(heard.labels.server);
     }
     std::sort(servers.begin(), servers.end());
@@ -58,5 +91,6 @@ void add_round(MetricsState& state, const RoundRecord& record)
     state.kernel_drops = static_cast<double>(record.kernel_drops);
     state.captured = record.captured;
     state.frames_rejected = record.frames_rejected;
+    retire_silent(state, record.round);
     keep_within_limit(state);
 }

@@ -10,16 +10,23 @@
 
 #include "cli/round_record.h"
 
-// A run keeps at most this many per-server series; past it the ones heard longest ago are dropped (a
-// counter that comes back starts again from 0, which Prometheus reads as a reset).
+// A run keeps at most this many per-server series, servers, routers and their Ethernet addresses counted
+// together; past it the ones heard longest ago are dropped (a counter that comes back starts again from 0,
+// which Prometheus reads as a reset).
 inline constexpr std::size_t kMaxServerSeries = 4096;
+// Ethernet addresses kept per server, as the tally keeps 16 paths: a forger sending from ever new ones
+// cannot make one server weigh more.
+inline constexpr std::size_t kMaxEthernetPerServer = 16;
+// A server not heard for this many rounds loses its series (--metrics-retire's default).
+inline constexpr int kDefaultRetireRounds = 10;
 
 struct ServerSeries {
     double replies_total = 0.0;         // answers over the run
     bool answered = false;              // in the last round
     double first_offer_seconds = -1.0;  // in the last round; -1 when no offer came
     int last_round = 0;                 // the last round it answered in
-    // --capture: the Ethernet addresses it answered from in the last round it answered, with their vendors.
+    // --capture: the Ethernet addresses it answered from in the last round it answered, with their vendors;
+    // at most kMaxEthernetPerServer.
     std::vector<std::pair<std::string, std::string>> ethernet;
 };
 
@@ -39,13 +46,16 @@ struct MetricsState {
     int expected_missing = 0;
     std::map<ServerLabels, ServerSeries> series;
     std::vector<ExpectedHeard> expected;
-    int series_dropped = 0;      // series dropped at the limit over the run
-    double kernel_drops = -1.0;  // over the run; -1 while the platform cannot tell
+    int retire_rounds = kDefaultRetireRounds;  // a server silent this many rounds loses its series
+    int series_dropped = 0;                    // series dropped at the limit over the run
+    int series_retired = 0;                    // series of servers gone silent, over the run
+    double kernel_drops = -1.0;                // over the run; -1 while the platform cannot tell
     bool captured = false;
     std::vector<std::pair<std::string, long long>> frames_rejected;  // --capture, over the run, by kind
 };
 
-// Takes a round in: counters go up, the last round's values are replaced. Pure.
+// Takes a round in: counters go up, the last round's values are replaced, servers silent for
+// retire_rounds rounds are forgotten, and the series are held to kMaxServerSeries. Pure.
 void add_round(MetricsState& state, const RoundRecord& record);
 
 // A round succeeded when its verdict is OK or WARNING: the servers that should answer did, and only they.

@@ -292,6 +292,15 @@ int parse_probe_options(int argc, char** argv, ProbeOptions& options)
                    "Write the metrics after each round to FILE.prom, replaced whole (node_exporter textfile)")
         ->type_name("FILE")
         ->check(CLI::Validator([](std::string& text) { return check_metrics_path(text); }, ""));
+    std::string retire_text;
+    app.add_option("--metrics-retire", retire_text,
+                   "Forget the metrics of a server not heard for this many rounds (1 to 100000, default 10)")
+        ->type_name("ROUNDS")
+        ->check(CLI::Validator(
+            [&options](std::string& text) {
+                return read_whole_number(text, 1, kMaxCount, options.metrics_retire_rounds);
+            },
+            ""));
     auto* on_change =
         app.add_option("--on-change", options.on_change,
                        "With --monitor, run COMMAND (through /bin/sh -c) for each event on change")

@@ -49,9 +49,10 @@ struct ProbeOptions {
     OutputFormat format = OutputFormat::text;
     std::string log_path = "LogFile";
     bool no_log = false;
-    std::string metrics_listen;  // ADDRESS:PORT for /metrics; empty: nothing listens
-    std::string metrics_file;    // the textfile written after each round; empty: none
-    std::string on_change;       // the command run for each event in --monitor; empty: none
+    std::string metrics_listen;      // ADDRESS:PORT for /metrics; empty: nothing listens
+    std::string metrics_file;        // the textfile written after each round; empty: none
+    int metrics_retire_rounds = 10;  // a server not heard for this many rounds loses its series
+    std::string on_change;           // the command run for each event in --monitor; empty: none
     // Any option beyond --wait: the text report then carries the probe's own lines in each block and its
     // summary on stdout. Without one, stdout is exactly the window program's report.
     bool extended_text = false;

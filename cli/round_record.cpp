@@ -2,6 +2,7 @@
 #include "cli/round_record.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace {
 
@@ -62,8 +63,10 @@ RoundRecord make_round_record(const RoundFacts& facts, const Tally& tally, const
             }
         }
     }
+    std::unordered_set<std::uint64_t> silent_keys;
+    for (const ExpectedServer& server : verdict.silent) silent_keys.insert(expected_key(server));
     for (const ExpectedServer& server : expected) {
-        const bool silent = std::find(verdict.silent.begin(), verdict.silent.end(), server) != verdict.silent.end();
+        const bool silent = silent_keys.count(expected_key(server)) > 0;
         const std::string name =
             server.by_ethernet ? hardware_address_text(server.ethernet) : address_text(server.address);
         record.expected.push_back(ExpectedHeard{

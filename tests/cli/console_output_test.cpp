@@ -98,6 +98,10 @@ const TerminalCase kTerminalCases[] = {
     {"overlong_slash", "\xc0\xaf", "\\xc0\\xaf"},
     {"surrogate", "\xed\xa0\x80", "\\xed\\xa0\\x80"},
     {"cut_short_sequence", "\xe2\x82", "\\xe2\\x82"},
+    {"right_to_left_override", "ok\xe2\x80\xaezyx", "ok\\u{202e}zyx"},
+    {"zero_width_space_and_bom", "a\xe2\x80\x8bz\xef\xbb\xbf", "a\\u{200b}z\\u{feff}"},
+    {"soft_hyphen_and_language_tag", "\xc2\xad\xf3\xa0\x80\x81", "\\u{ad}\\u{e0001}"},
+    {"letters_beside_the_ranges_kept", "\xe2\x80\xaf\xe2\x80\x90", "\xe2\x80\xaf\xe2\x80\x90"},
     {"beyond_unicode", "\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
     {"empty", "", ""},
 };

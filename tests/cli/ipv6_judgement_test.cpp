@@ -304,6 +304,17 @@ TEST(Ipv6Tally, CountsEveryAnswerButKeepsBoundedServers)
     EXPECT_EQ(judge_ipv6(tally, {}).status, 2) << "servers past the limit may hide a rogue";
 }
 
+// A malformed DUID (1,300 bytes, a cut UUID, too short) is no server's name: the source address stands in.
+TEST(Ipv6Tally, MalformedDuidsAreNeverKeys)
+{
+    for (const std::string& duid :
+         {"0002" + std::string(2592, 'a'), "0004" + std::string(30, '1'), std::string("00")}) {
+        Ipv6Tally tally;
+        tally_dhcpv6(tally, record_of(message_hex("02", "123456", kClientDuid, duid.c_str()), "fe80::9"));
+        EXPECT_EQ(tally.servers.at(0).key, "fe80::9") << duid.size();
+    }
+}
+
 TEST(Ipv6Report, AdvertiseBlockEscapesTheServersText)
 {
     const std::string status = option("000d", "0002" + std::string("1b5b33316d") + "6e6f");  // NoAddrsAvail "\e[31mno"

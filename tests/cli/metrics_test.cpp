@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -94,6 +95,32 @@ TEST(MetricsState, SeriesStayWithinTheLimitDroppingTheOldest)
     EXPECT_EQ(state.series_dropped, static_cast<int>(1 + 3 * (kMaxServerSeries / 2) + 1 - kMaxServerSeries));
 }
 
+// One cap on servers and Ethernet addresses together; the silent retire after 10 rounds. Cases: rounds of the real
+// and forged servers (each from so many Ethernet addresses), rounds of the real one alone, series left.
+TEST(MetricsState, OneCapOverServersAndEthernetAndTheSilentRetire)
+{
+    const std::size_t cases[][5] = {{30, 300, 16, 0, 1 + 240 * 17},
+                                    {1, 1, 5000, 0, 2 + kMaxEthernetPerServer},
+                                    {30, 300, 2, 10, 1},
+                                    {1, 300, 0, 9, 301}};
+    for (const auto& [forged_rounds, servers, ethernets, quiet_rounds, left] : cases) {
+        MetricsState state;
+        int round = 1;
+        for (; round <= static_cast<int>(forged_rounds); ++round) {
+            RoundRecord record = round_of(round, {"192.168.77.1"});
+            for (std::size_t n = 0; n < servers; ++n)
+                record.heard.push_back({labels_of("10." + std::to_string(round) + "." + std::to_string(n)), 1, 0.0,
+                                        std::vector<std::pair<std::string, std::string>>(ethernets, {"", ""})});
+            add_round(state, record);
+        }
+        for (std::size_t k = 0; k < quiet_rounds; ++k) add_round(state, round_of(round++, {"192.168.77.1"}));
+        std::size_t series = 0;
+        for (const auto& entry : state.series) series += 1 + entry.second.ethernet.size();
+        EXPECT_EQ(series, left) << forged_rounds << " rounds, " << ethernets << " Ethernet addresses";
+        EXPECT_EQ(state.series.count(labels_of("192.168.77.1")), 1u) << "the real server, heard every round";
+    }
+}
+
 // name -> its TYPE, from the text format.
 std::map<std::string, std::string> types_of(const std::string& text)
 {
@@ -137,6 +164,7 @@ TEST(MetricFamilies, NamesUnitsTypesAndLabelsByPrometheusConventions)
         {"orvane_not_dhcp_datagrams_total", "counter"},
         {"orvane_over_limit_answers_total", "counter"},
         {"orvane_server_series_dropped_total", "counter"},
+        {"orvane_server_series_retired_total", "counter"},
         {"orvane_server_replies_total", "counter"},
         {"orvane_server_answered", "gauge"},
         {"orvane_server_first_offer_seconds", "gauge"},
@@ -283,7 +311,10 @@ TEST(MetricsFile, ReplacedWholeAndFailuresSaidOncePerChange)
     testing::internal::CaptureStderr();
     for (int round = 1; round <= 3; ++round) publish_metrics(*outlet, round_of(round, {"192.168.77.1"}));
     std::filesystem::create_directory(folder);
+    const mode_t umask_was = umask(0077);  // the unit's: node_exporter, another user, must still read the file
     for (int round = 4; round <= 5; ++round) publish_metrics(*outlet, round_of(round, {"192.168.77.1"}));
+    umask(umask_was);
+    EXPECT_EQ(static_cast<int>(std::filesystem::status(options.metrics_file).permissions()), 0644);
     const std::string err = testing::internal::GetCapturedStderr();
     const std::string cannot = "orvane-probe: the metrics file " + options.metrics_file + " cannot be written (";
     ASSERT_NE(err.find(cannot), std::string::npos) << err;
