@@ -7,6 +7,7 @@
 
 #include "host/startup.h"
 #include "net/network.h"
+#include "net/packet_capture.h"
 
 // In place of the reply endpoint that held says another program holds: opens the capture and stores its socket
 // in app_state.reply_endpoint. Returns none then; held as it is when the program may not open a packet socket
@@ -26,6 +27,6 @@ int receive_captured_reply();
 void close_reply_capture();
 
 // What follows the line of a start-up that failed because port 68 is held: how to get the right that lets the
-// program read its replies beside the holder, or why the capture failed although it had the right. Empty for
-// other failures.
-std::string reply_capture_note(const StartupOutcome& outcome, const char* program_path);
+// program (its helper, program_path) read its replies beside the holder, or why the capture, which went as opening
+// says, failed although it had the right. Empty for other failures.
+std::string reply_capture_note(const StartupOutcome& outcome, const CaptureOpening& opening, const char* program_path);

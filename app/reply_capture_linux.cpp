@@ -9,8 +9,7 @@ namespace {
 
 struct ReplyCapture {
     PacketCapture capture;
-    CaptureOpening opening;  // how the last opening went, for the start-up's line
-    FrameCounts frames;      // frames that were no datagram; the window shows none of them
+    FrameCounts frames;  // frames that were no datagram; the window shows none of them
 };
 
 ReplyCapture reply_capture;
@@ -31,8 +30,7 @@ const char* capture_step_text(CaptureStep step)
 
 StartupOutcome open_reply_capture(const StartupOutcome& held)
 {
-    reply_capture.opening = open_reply_capture(reply_capture.capture);
-    if (reply_capture.opening.failed_step != CaptureStep::none) return held;
+    if (open_reply_capture(reply_capture.capture).failed_step != CaptureStep::none) return held;
     app_state.reply_endpoint = reply_capture.capture.socket;
     return {};
 }
@@ -68,10 +66,9 @@ void close_reply_capture()
     reply_capture = ReplyCapture{};
 }
 
-std::string reply_capture_note(const StartupOutcome& outcome, const char* program_path)
+std::string reply_capture_note(const StartupOutcome& outcome, const CaptureOpening& opening, const char* program_path)
 {
     if (outcome.failed_step != StartupStep::reply_endpoint || !is_address_in_use(outcome.error_code)) return {};
-    const CaptureOpening& opening = reply_capture.opening;
     if (opening.failed_step == CaptureStep::none || is_permission_error(opening.error_code))
         return std::string(
                    ", or let orvane read its replies beside it with cap_net_raw: sudo setcap "

@@ -55,9 +55,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 set(CPACK_DEBIAN_ORVANE_PACKAGE_NAME orvane)
 set(CPACK_DEBIAN_ORVANE_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_ORVANE_PACKAGE_DEPENDS "libcap2-bin")
+set(CPACK_DEBIAN_ORVANE_PACKAGE_DEPENDS "adduser, libcap2-bin")
 set(CPACK_DEBIAN_ORVANE_PACKAGE_SECTION net)
-set(CPACK_DEBIAN_ORVANE_PACKAGE_CONTROL_EXTRA ${ORVANE_DEBIAN}/orvane/postinst)
+set(CPACK_DEBIAN_ORVANE_PACKAGE_CONTROL_EXTRA ${ORVANE_DEBIAN}/orvane/postinst ${ORVANE_DEBIAN}/orvane/postrm)
 set(CPACK_COMPONENT_ORVANE_DESCRIPTION
     "find the DHCP servers answering on the local network, in a window
 Orvane broadcasts one DHCP DISCOVER and shows every reply that comes back:
@@ -65,8 +65,10 @@ which server answered, through which relay agent, and which address it
 offered. It never requests or takes a lease. Network administrators use it
 to spot rogue or misconfigured DHCP servers.
 .
-The program is granted the rights to bind ports 67 and 68 and to open a
-packet socket for every user; it drops them once its sockets are open.")
+The window program holds no right. A small helper without any GUI library
+binds ports 67 and 68 (or opens a packet socket beside a DHCP client),
+drops its rights and serves the window; only root and the members of the
+system group orvane may run it.")
 
 set(CPACK_DEBIAN_ORVANE-PROBE_PACKAGE_NAME orvane-probe)
 set(CPACK_DEBIAN_ORVANE-PROBE_PACKAGE_SHLIBDEPS ON)

@@ -8,7 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 seconds=${1:-60}
 shift || true
-all_targets=(reply_walk reply_fields link_dump frame_decoder vendor_registry dhcpv6 router_advert ipv6_packet)
+all_targets=(reply_walk reply_fields link_dump frame_decoder vendor_registry dhcpv6 router_advert ipv6_packet helper_frames)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all_targets[@]}")
 

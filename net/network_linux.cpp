@@ -24,6 +24,8 @@ constexpr int kMaxEndpoints = 64;
 std::atomic<int> open_endpoints[kMaxEndpoints];
 std::atomic<bool> network_stopped{false};
 
+}  // namespace
+
 void remember_endpoint(int fd)
 {
     for (auto& slot : open_endpoints) {
@@ -32,6 +34,8 @@ void remember_endpoint(int fd)
         if (slot.compare_exchange_strong(expected, fd + 1)) return;
     }
 }
+
+namespace {
 
 // The arrival interface (IP_PKTINFO) and the kernel's drop count (SO_RXQ_OVFL), for endpoints that asked.
 void note_control_messages(msghdr& message, Arrival& arrival)
@@ -51,6 +55,8 @@ void note_control_messages(msghdr& message, Arrival& arrival)
     }
 }
 
+}  // namespace
+
 void forget_endpoint(int fd)
 {
     for (auto& slot : open_endpoints) {
@@ -59,7 +65,10 @@ void forget_endpoint(int fd)
     }
 }
 
-}  // namespace
+bool network_was_stopped()
+{
+    return network_stopped.load();
+}
 
 int network_stop_event()
 {
@@ -92,7 +101,8 @@ void stop_network()
 
 Endpoint open_udp_endpoint(std::uint16_t port)
 {
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    // Close-on-exec: a child the program starts (a browser, an --on-change command) must not keep the port.
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);

@@ -91,6 +91,10 @@ CaptureOpening open_filtered_capture(PacketCapture& capture, const CaptureSettin
     program.filter = reinterpret_cast<sock_filter*>(const_cast<BpfInstruction*>(filter.data()));
     if (setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
         return failed(capture, CaptureStep::filter);
+    // Locked: whoever gets hold of the socket later cannot widen what it reads.
+    const int locked = 1;
+    if (setsockopt(fd, SOL_SOCKET, SO_LOCK_FILTER, &locked, sizeof locked) != 0)
+        return failed(capture, CaptureStep::filter);
 
     const int version = TPACKET_V3;
     if (setsockopt(fd, SOL_PACKET, PACKET_VERSION, &version, sizeof version) != 0)

@@ -3,26 +3,16 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
+#include "app/helper_link.h"
 #include "app/log_notice.h"
 #include "app/qt/shell.h"
-#include "app/reply_capture.h"
 #include "app/startup.h"
 #include "common/version.h"
 #include "host/standard_descriptors.h"
 
 namespace {
-
-// The file a user would grant the capability to: the program itself, not the name it was called by.
-std::string program_path(const char* called_as)
-{
-    std::error_code error;
-    const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(called_as) : path.string();
-}
 
 // --version anywhere on the command line: answered before a port is bound or Qt is touched.
 bool version_asked(int argc, char** argv)
@@ -43,14 +33,11 @@ int main(int argc, char** argv)
         return 0;
     }
     catch_termination_signals();
-    // Both ports are bound (or port 67 and a packet socket in place of a held port 68) and every capability is
-    // dropped before Qt starts, so no window opens on a failure and neither Qt nor any datagram ever runs with
-    // privileges.
+    // The helper holds both ports (or port 67 and a packet socket in place of a held port 68) before Qt starts, so
+    // no window opens on a failure; Qt runs in a process that holds no right and no privileged descriptor.
     const StartupOutcome outcome = start_up();
     if (outcome.failed_step != StartupStep::none) {
-        const std::string path = program_path(argv[0]);
-        const std::string line =
-            "orvane: " + startup_failure_message(outcome, path.c_str()) + reply_capture_note(outcome, path.c_str());
+        const std::string line = "orvane: " + startup_failure_line(outcome);
         std::fprintf(stderr, "%s\n", line.c_str());
         notify_startup_failure(line);
         return 1;

@@ -13,9 +13,13 @@ ORVANE_TEST_ARTIFACTS=${ORVANE_TEST_ARTIFACTS:-$ORVANE_BIN/../test-artifacts/qt-
 dhclient_snapshot
 
 chmod 755 "$WORK"
-program=$WORK/orvane
+# Laid out as installed: the program, and its helper, which carries the rights, in libexec/orvane beside bin/.
+program=$WORK/bin/orvane
+helper=$WORK/libexec/orvane/orvane-helper
+mkdir -p "$WORK/bin" "$WORK/libexec/orvane"
 cp "$ORVANE_BIN/orvane" "$program"
-chmod 755 "$program"
+cp "$ORVANE_BIN/../libexec/orvane/orvane-helper" "$helper"
+chmod 755 "$WORK/bin" "$WORK/libexec" "$WORK/libexec/orvane" "$program" "$helper"
 run=$WORK/run
 mkdir -m 777 "$run"
 as_nobody() { lab client -- setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all "$@"; }
@@ -24,16 +28,16 @@ running on this host; stop it first"
 
 # cap_net_bind_service alone: no packet socket, so status 1 before any window (a display that does not exist
 # would make Qt abort), with the way to the right.
-setcap cap_net_bind_service=+ep "$program"
+setcap cap_net_bind_service=+ep "$helper"
 status=0
 err=$(cd "$run" && as_nobody env QT_QPA_PLATFORM=xcb DISPLAY=:31999 "$program" 2>&1 >/dev/null) || status=$?
 [ $status -eq 1 ] || fail "without cap_net_raw: status $status ($err)"
 [ "$err" = "$held, or let orvane read its replies beside it with cap_net_raw: sudo setcap \
-cap_net_bind_service,cap_net_raw=+ep $program" ] || fail "without cap_net_raw: '$err'"
+cap_net_bind_service,cap_net_raw=+ep $helper" ] || fail "without cap_net_raw: '$err'"
 
 # Both rights: it runs as nobody beside dhclient, the two offers of its request reach LogFile exactly as the wire
 # carried them, and no capability is left once its sockets are open.
-setcap cap_net_bind_service,cap_net_raw=+ep "$program"
+setcap cap_net_bind_service,cap_net_raw=+ep "$helper"
 start_capture client eth0 68 2 20
 started=$(date +%s%N)
 ( cd "$run" && exec setsid "$ORVANE_LAB" exec "$ORVANE_LAB_STATE" client -- setpriv --reuid=nobody --regid=nogroup \

@@ -709,18 +709,38 @@ protected:
         });
     }
 
+    // The program holds no right that opens a socket, for itself or a child, and its helper no right at all.
+    static void expect_no_socket_right(qint64 pid)
+    {
+        const auto socket_rights = [&](const char* field) {
+            constexpr qulonglong kBindService = 1ull << 10, kRaw = 1ull << 13;
+            return status_line(pid, field).toULongLong(nullptr, 16) & (kBindService | kRaw);
+        };
+        ASSERT_TRUE(wait_until([&] { return socket_rights("CapEff:") == 0; }));
+        for (const char* field : {"CapInh:", "CapPrm:", "CapEff:", "CapAmb:", "CapBnd:"})
+            EXPECT_EQ(socket_rights(field), 0u) << field;
+        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+        ASSERT_TRUE(children.open(QIODevice::ReadOnly));
+        const qint64 helper = children.readAll().trimmed().split(' ').value(0).toLongLong();
+        ASSERT_GT(helper, 0);
+        for (const char* field : {"CapInh:", "CapPrm:", "CapEff:", "CapAmb:"})
+            EXPECT_EQ(status_line(helper, field), QStringLiteral("0000000000000000")) << "helper " << field;
+    }
+
     char folder_bytes_[32] = "/tmp/orvane-program.XXXXXX";
     QString folder_;
 };
 
-TEST_F(QtProgram, HoldsNoCapabilityOnceStarted)
+// Started by root: the program keeps root's other rights (its LogFile goes wherever root may write) but none that
+// opens a socket, not even for a child; its helper, which holds the ports, keeps no capability at all.
+TEST_F(QtProgram, HoldsNoRightToASocketOnceStartedAndItsHelperNone)
 {
     QProcess program;
     start(program);
     ASSERT_TRUE(program_is_up());
-    ASSERT_TRUE(wait_until([&] { return status_line(program.processId(), "CapEff:") == "0000000000000000"; }));
-    for (const char* field : {"CapInh:", "CapPrm:", "CapEff:", "CapAmb:"})
-        EXPECT_EQ(status_line(program.processId(), field), QStringLiteral("0000000000000000")) << field;
+    const qint64 pid = program.processId();
+    expect_no_socket_right(pid);
+    EXPECT_NE(status_line(pid, "CapEff:"), QStringLiteral("0000000000000000")) << "root's other rights are kept";
     kill(static_cast<pid_t>(program.processId()), SIGTERM);
     ASSERT_TRUE(program.waitForFinished(2000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
@@ -754,8 +774,8 @@ TEST_F(QtProgram, AHeldPortEndsItWithStatusOneBeforeAnyWindow)
         bool raw_right;
         const char* hint;  // how the line ends
     };
-    // The hint names the program as the kernel has it.
-    const QString path = QFileInfo(QStringLiteral(ORVANE_PROGRAM_PATH)).canonicalFilePath();
+    // The hint names the helper, which carries the rights, as the kernel has it.
+    const QString path = QFileInfo(QStringLiteral(ORVANE_HELPER_PATH)).canonicalFilePath();
     const Row rows[] = {
         {kDhcpServerPort, false, "commonly a DHCP server or relay running on this host; stop it first"},
         {kDhcpServerPort, true, "commonly a DHCP server or relay running on this host; stop it first"},
@@ -792,7 +812,8 @@ TEST_F(QtProgram, AHeldPortEndsItWithStatusOneBeforeAnyWindow)
 }
 
 // With cap_net_raw (root's) and port 68 held, the program runs beside the holder: the replies reach the window and
-// LogFile once each, the holder still gets them, no capability is kept, and a signal ends it as before.
+// LogFile once each through the helper's packet socket, the holder still gets them, the program keeps no right to a
+// socket and the helper none at all, and a signal ends it as before.
 TEST_F(QtProgram, AHeldReplyPortIsReadBesideItsHolderWithTheRawRight)
 {
     const int holder = socket(AF_INET, SOCK_DGRAM, 0);
@@ -803,9 +824,7 @@ TEST_F(QtProgram, AHeldReplyPortIsReadBesideItsHolderWithTheRawRight)
     QProcess program;
     start(program);
     ASSERT_TRUE(program_is_up(kDhcpServerPort)) << program.readAllStandardError().toStdString();
-    ASSERT_TRUE(wait_until([&] { return status_line(program.processId(), "CapEff:") == "0000000000000000"; }));
-    for (const char* field : {"CapInh:", "CapPrm:", "CapEff:", "CapAmb:"})
-        EXPECT_EQ(status_line(program.processId(), field), QStringLiteral("0000000000000000")) << field;
+    expect_no_socket_right(program.processId());
     const QString log = folder_ + QStringLiteral("/LogFile");
     // The capture was open before the capabilities went: from here on each reply reaches it.
     for (int k = 1; k <= 3; ++k) {

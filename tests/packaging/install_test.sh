@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Debian packages for real, as root: made from this build tree by CPack, judged by lintian, installed with
 # apt-get, their owners, modes and capabilities checked, each installed program run on a private LAN (the probe
-# as root, refused to a user outside the group orvane and run by a member; the window program under Xvfb as an
-# ordinary user), then removed and purged, after which nothing of them may be left.
+# as root; both refused to a user outside the group orvane and run by a member, the window program under Xvfb),
+# then removed and purged, after which nothing of them may be left.
 # Environment: ORVANE_BUILD (a Linux build tree), ORVANE_SOURCE, ORVANE_LAB (lab.sh), ORVANE_VERSION.
 set -euo pipefail
 build=${ORVANE_BUILD:?the build tree}
@@ -88,6 +88,7 @@ expected_contents() {  # expected_contents PACKAGE ROWS: "MODE PATH" rows plus t
     } | awk '{print $1, "root/root", $2}' | sort
 }
 expected_contents orvane "-rwxr-xr-x /usr/bin/orvane
+-rwxr-xr-x /usr/libexec/orvane/orvane-helper
 -rw-r--r-- /usr/share/applications/orvane.desktop
 -rw-r--r-- /usr/share/icons/hicolor/48x48/apps/orvane.png
 -rw-r--r-- /usr/share/man/man1/orvane.1.gz" >"$WORK/expected.orvane"
@@ -125,7 +126,8 @@ check_files() {
     done
 }
 check_files <<'EOF'
-/usr/bin/orvane root root 755 cap_net_bind_service,cap_net_raw=ep
+/usr/bin/orvane root root 755 -
+/usr/libexec/orvane/orvane-helper root orvane 750 cap_net_bind_service,cap_net_raw=ep
 /usr/bin/orvane-probe root orvane 750 cap_net_bind_service,cap_net_raw=ep
 /usr/share/applications/orvane.desktop root root 644 -
 /usr/share/icons/hicolor/48x48/apps/orvane.png root root 644 -
@@ -134,8 +136,13 @@ check_files <<'EOF'
 EOF
 gid=$(getent group orvane | cut -d: -f3)
 [ -n "$gid" ] && [ "$gid" -lt 1000 ] || fail "no system group orvane (gid '${gid}')"
-[ "$(dpkg-statoverride --list /usr/bin/orvane-probe)" = "root orvane 750 /usr/bin/orvane-probe" ] \
-    || fail "statoverride: '$(dpkg-statoverride --list /usr/bin/orvane-probe)'"
+for path in /usr/bin/orvane-probe /usr/libexec/orvane/orvane-helper; do
+    [ "$(dpkg-statoverride --list "$path")" = "root orvane 750 $path" ] \
+        || fail "statoverride: '$(dpkg-statoverride --list "$path")'"
+done
+# Of the packages' files, the helper and the probe alone carry capabilities.
+caps=$(xargs -a "$WORK/installed.list" getcap 2>/dev/null | awk '{print $1}' | sort | tr '\n' ' ')
+[ "$caps" = "/usr/bin/orvane-probe /usr/libexec/orvane/orvane-helper " ] || fail "capabilities on: $caps"
 for page in orvane orvane-probe; do
     # Read whole first: grep -q would leave zcat writing into a closed pipe, which pipefail counts.
     text=$(zcat "/usr/share/man/man1/$page.1.gz")
@@ -147,23 +154,24 @@ fi
 if [ -f "$source_dir/contrib/systemd/orvane-probe@.service" ]; then
     [ -z "$(find /etc/systemd/system -lname '*orvane-probe@*' 2>/dev/null)" ] || fail "the unit was enabled"
 fi
-sha256sum /usr/bin/orvane /usr/bin/orvane-probe | awk '{print $1}' >"$WORK/program.sums"
+sha256sum /usr/bin/orvane /usr/bin/orvane-probe /usr/libexec/orvane/orvane-helper | awk '{print $1}' >"$WORK/program.sums"
 
 # Where the file system refuses capabilities, postinst says so in one line and the installation goes on.
 mkdir "$WORK/refusing"
 printf '#!/bin/sh\necho "Failed to set capabilities on file (Operation not supported)" >&2\nexit 1\n' \
     >"$WORK/refusing/setcap"
 chmod 755 "$WORK/refusing/setcap"
-for package in orvane orvane-probe; do
+for row in "orvane /usr/libexec/orvane/orvane-helper run orvane" "orvane-probe /usr/bin/orvane-probe run it"; do
+    read -r package path run_what <<<"$row"
     status=0
     PATH="$WORK/refusing:$PATH" "/var/lib/dpkg/info/$package.postinst" configure "$version" \
         >"$WORK/out" 2>"$WORK/err" || status=$?
     [ "$status" -eq 0 ] || fail "$package postinst with setcap refused: status $status"
     [ ! -s "$WORK/out" ] && [ "$(wc -l <"$WORK/err")" -eq 1 ] \
-        && grep -qxF "$package: this file system keeps no file capabilities, so /usr/bin/$package has none; run it as root (see $package(1), PRIVILEGES)" "$WORK/err" \
+        && grep -qxF "$package: this file system keeps no file capabilities, so $path has none; $run_what as root (see $package(1), PRIVILEGES)" "$WORK/err" \
         || fail "$package postinst with setcap refused said: $(cat "$WORK/out" "$WORK/err")"
+    [ "$(stat -c '%U %G %a' "$path")" = "root orvane 750" ] || fail "postinst run again changed $path"
 done
-[ "$(stat -c '%U %G %a' /usr/bin/orvane-probe)" = "root orvane 750" ] || fail "postinst run again changed the probe"
 
 step "the installed programs on a private LAN"
 lab_state=$("$lab_script" up --owner $$)
@@ -200,15 +208,22 @@ lab client -- "${as_user[@]}" /usr/bin/orvane-probe --version >"$WORK/out" 2>"$W
 [ "$status" -eq 126 ] && grep -q 'Permission denied' "$WORK/err" \
     || fail "a user outside the group ran the probe: status $status, $(cat "$WORK/out" "$WORK/err")"
 ! "${as_user[@]}" cat /usr/bin/orvane-probe >/dev/null 2>&1 || fail "a user outside the group can copy the probe"
+# The window program outside the group: no window (a display that does not exist would make Qt abort), status 1,
+# and the line that names the group and adduser.
+status=0
+lab client -- "${as_user[@]}" QT_QPA_PLATFORM=xcb DISPLAY=:31999 /usr/bin/orvane >"$WORK/out" 2>"$WORK/err" || status=$?
+[ "$status" -eq 1 ] && [ "$(cat "$WORK/err")" = "orvane: cannot bind UDP port 67: Permission denied; only root and the \
+members of the group orvane may run its helper /usr/libexec/orvane/orvane-helper: sudo adduser $user orvane, then log in again" ] \
+    || fail "the window program outside the group: status $status, $(cat "$WORK/out" "$WORK/err")"
 adduser --quiet "$user" orvane
 probe_run "a member of orvane" "${as_user[@]}"
 [ "$(stat -c %U "$WORK/run/LogFile")" = "$user" ] || fail "the member's run did not write its LogFile as $user"
 
-# The window program as an ordinary user outside the group, under Xvfb: it binds both ports with the file's
-# rights, holds no capability afterwards, logs both offers and ends with status 0 on SIGTERM.
+# The window program as a member of the group, under Xvfb: its helper binds both ports with the file's rights, the
+# program holds no capability, logs both offers and ends with status 0 on SIGTERM.
 new_run
 (cd "$WORK/run" && exec setsid "$lab_script" exec "$lab_state" client -- "$source_dir/tests/app/with_xvfb.sh" \
-    setpriv --reuid="$user" --regid="$user" --clear-groups env HOME="$WORK/run" QT_QPA_PLATFORM=xcb /usr/bin/orvane) \
+    setpriv --reuid="$user" --regid="$user" --init-groups env HOME="$WORK/run" QT_QPA_PLATFORM=xcb /usr/bin/orvane) \
     >"$WORK/window.out" 2>"$WORK/window.err" &
 launcher=$!
 offers_logged() { od -An -v -tx1 "$WORK/run/LogFile" 2>/dev/null | tr -d ' \n' | grep -o 63825363 | wc -l; }
@@ -241,16 +256,16 @@ while read -r path; do
     [ -d "$path" ] || [ ! -e "$path" ] || fail "$path is left after remove"
 done <"$WORK/installed.list"
 getent group orvane >/dev/null || fail "remove deleted the group orvane"
-[ -n "$(dpkg-statoverride --list /usr/bin/orvane-probe)" ] || fail "remove dropped the probe's owner and mode"
+for path in /usr/bin/orvane-probe /usr/libexec/orvane/orvane-helper; do
+    [ -n "$(dpkg-statoverride --list "$path")" ] || fail "remove dropped the owner and mode of $path"
+done
 
 step "apt-get purge"
-# The window program keeps nothing for a purge, so dpkg has forgotten it already.
-left=()
+# Both keep the group and their helper's or probe's owner and mode for a purge.
 for package in orvane orvane-probe; do
-    [ "$(package_state "$package")" = not-installed ] || left+=("$package")
+    [ "$(package_state "$package")" = config-files ] || fail "after remove $package is $(package_state "$package")"
 done
-[ "${left[*]}" = orvane-probe ] || fail "after remove dpkg still knows '${left[*]}', not orvane-probe alone"
-DEBIAN_FRONTEND=noninteractive apt-get purge -y -q orvane-probe >"$WORK/purge.log" 2>&1 \
+DEBIAN_FRONTEND=noninteractive apt-get purge -y -q orvane orvane-probe >"$WORK/purge.log" 2>&1 \
     || { cat "$WORK/purge.log" >&2; fail "apt-get purge failed"; }
 installed_here=
 for package in orvane orvane-probe; do
@@ -259,7 +274,9 @@ for package in orvane orvane-probe; do
     [ ! -e "/usr/share/doc/$package" ] || fail "/usr/share/doc/$package is left"
 done
 ! getent group orvane >/dev/null || fail "purge left the group orvane"
-[ -z "$(dpkg-statoverride --list /usr/bin/orvane-probe)" ] || fail "purge left the probe's owner and mode"
+for path in /usr/bin/orvane-probe /usr/libexec/orvane/orvane-helper; do
+    [ -z "$(dpkg-statoverride --list "$path")" ] || fail "purge left the owner and mode of $path"
+done
 userdel "$user"
 ! getent passwd "$user" >/dev/null || fail "the test's user is left"
 getcap -r "${cap_roots[@]}" 2>/dev/null | sort >"$WORK/caps.after" || true
