@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The probe in daily use: a monitor whose rogue stops answering (flags judged per round, SIGTERM ending with 0, no
+# LogFile), 100 quiet rounds within 110 lines, the fix or the cause in each failure (port 68 held, a metrics
+# address taken or foreign, a link that is down). Runs on a lab of its own: lab.sh run --rogue.
+set -euo pipefail
+source "$ORVANE_LAB_STATE"
+source "$(dirname "$0")/probe_lib.sh"
+
+# start_monitor ARGS...: orvane-probe --monitor --interval 1 on the client, as start_probe runs it.
+start_monitor() {
+    rm -f "$WORK/probe.pid"
+    lab client -- sh -c 'echo $$ >"$1"; cd "$2" && shift 2 && exec "$@"' - "$WORK/probe.pid" "$RUN" \
+        "$ORVANE_BIN/orvane-probe" --monitor --interval 1 --expect "$SERVER_IP,$UPSTREAM_IP" "$@" \
+        >"$WORK/out" 2>"$WORK/err" &
+    PROBE_PID=$!
+}
+# rounds_reach N PATTERN SECONDS: $WORK/out has N lines matching PATTERN within SECONDS.
+rounds_reach() {
+    for _ in $(seq $(($3 * 10))); do [ "$(grep -c "$2" "$WORK/out" || true)" -ge "$1" ] && return 0; sleep 0.1; done
+    fail "fewer than $1 rounds in $3 s: $(tail -n 3 "$WORK/out")"
+}
+stop_monitor() {
+    local status=0
+    signal_probe TERM
+    wait "$PROBE_PID" || status=$?
+    PROBE_PID=
+    [ "$status" -eq 0 ] || { cat "$WORK/err" >&2; fail "$1: status $status after SIGTERM, not 0"; }
+}
+
+# The rogue answers for three rounds and is stopped; the rounds after its last answer flag one offer in two as
+# several-servers-on-link (the relayed one beside the direct one), as they would had it never answered.
+rm -f "$RUN/LogFile"
+start_monitor --format json --output full
+rounds_reach 3 '"type":"round"' 10
+kill "$(cat "$LAB_DIR/rogue.pid")"
+rounds_reach 7 '"type":"round"' 15
+stop_monitor "a monitor that saw a rogue"
+last=$(json_of "[.[] | select(.type == \"reply\" and .source.address == \"$ROGUE_IP\") | .round] | max")
+[ "$last" -ge 3 ] || fail "the rogue was not heard: $last"
+flagged=$(json_of "[.[] | select(.type == \"reply\" and .round > $last and .round < $last + 4)
+    | select(.flags.several_servers_on_link)] | length")
+[ "$flagged" -eq 3 ] || fail "three rounds after the rogue's last answer flag $flagged offers, not 3"
+[ ! -e "$RUN/LogFile" ] || fail "--monitor wrote a LogFile without --log"
+
+# 10 rounds of every reply, then 100 quiet ones on the healthy LAN: one line a round, the verdict, no counts.
+start_monitor --output full
+rounds_reach 10 '^Round [0-9]* ended' 20
+stop_monitor "--output full"
+full=$(cat "$WORK/out" "$WORK/err" | wc -l)
+start_monitor
+rounds_reach 100 '^Round [0-9]* ended' 130
+stop_monitor "100 quiet rounds"
+quiet=$(cat "$WORK/out" "$WORK/err" | wc -l)
+[ "$quiet" -le 110 ] || { head -n 20 "$WORK/out" "$WORK/err" >&2; fail "100 rounds wrote $quiet lines"; }
+! grep -q '^Packets' "$WORK/err" || fail "a quiet monitor counted packets on stderr"
+
+# Port 68 held: the probe points to --capture, which needs no port.
+lab client -- python3 -c 'import socket,time; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("0.0.0.0", 68)); time.sleep(30)' &
+holder=$!
+for _ in $(seq 50); do lab client -- grep -q ':0044 ' /proc/net/udp && break; sleep 0.1; done
+run_probe_on client --wait 1
+kill "$holder"
+expect_status 3 "port 68 held"
+grep -q 'cannot bind UDP port 68: .*--capture' "$WORK/err" || fail "port 68 held: $(cat "$WORK/err")"
+
+# A metrics address taken or not on the host: the address, the port and errno, status 3.
+lab client -- python3 -c 'import socket,sys,time; s=socket.socket(); s.bind((sys.argv[1], 9465)); s.listen(); time.sleep(30)' \
+    "$CLIENT_IP" &
+holder=$!
+for _ in $(seq 50); do lab client -- grep -q ':24F9 ' /proc/net/tcp && break; sleep 0.1; done
+for row in "$CLIENT_IP:9465|TCP port 9465 on $CLIENT_IP: Address already in use (errno 98)" \
+           "192.0.2.99:9464|TCP port 9464 on 192.0.2.99: Cannot assign requested address (errno 99)"; do
+    run_probe_on client --monitor --interval 1 --metrics-listen "${row%%|*}"
+    expect_status 3 "--metrics-listen ${row%%|*}"
+    grep -qF "${row#*|}" "$WORK/err" || fail "${row%%|*}: $(cat "$WORK/err")"
+done
+kill "$holder"
+
+# The link down: no request leaves, so no verdict on the LAN: UNKNOWN with the reason, the counts true.
+lab client -- ip link set "$CLIENT_IF" down
+run_probe_on client --wait 1 --format nagios
+expect_status 3 "link down, nagios"
+[ "$(head -n 1 "$WORK/out")" = "DHCP UNKNOWN - no request could be sent (0 sent, 1 failed: Network is unreachable)" ] \
+    || fail "link down: $(cat "$WORK/out")"
+run_probe_on client --wait 1
+expect_status 3 "link down, text"
+! grep -q '^Packets Sent' "$WORK/err" || fail "link down: a request counted as sent: $(cat "$WORK/err")"
+lab client -- ip link set "$CLIENT_IF" up
+pass "flags per round after the rogue's last answer in round $last; 10 full rounds $full lines, 100 quiet rounds" \
+    "$quiet lines (a day at --interval 60: $((full * 144)) before, $((quiet * 1440 / 100)) after); port 68, metrics and" \
+    "link-down failures say their fix or cause"
