@@ -55,16 +55,15 @@ quiet=$(cat "$WORK/out" "$WORK/err" | wc -l)
 ! grep -q '^Packets' "$WORK/err" || fail "a quiet monitor counted packets on stderr"
 
 # Port 68 held: the probe points to --capture, which needs no port.
-lab client -- python3 -c 'import socket,time; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("0.0.0.0", 68)); time.sleep(30)' &
-holder=$!
+lab client -- python3 -c 'import socket,time; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("0.0.0.0", 68)); time.sleep(3)' &
 for _ in $(seq 50); do lab client -- grep -q ':0044 ' /proc/net/udp && break; sleep 0.1; done
 run_probe_on client --wait 1
-kill "$holder"
+for _ in $(seq 60); do lab client -- grep -q ':0044 ' /proc/net/udp || break; sleep 0.1; done
 expect_status 3 "port 68 held"
 grep -q 'cannot bind UDP port 68: .*--capture' "$WORK/err" || fail "port 68 held: $(cat "$WORK/err")"
 
 # A metrics address taken or not on the host: the address, the port and errno, status 3.
-lab client -- python3 -c 'import socket,sys,time; s=socket.socket(); s.bind((sys.argv[1], 9465)); s.listen(); time.sleep(30)' \
+lab client -- python3 -c 'import socket,sys,time; s=socket.socket(); s.bind((sys.argv[1], 9465)); s.listen(); time.sleep(8)' \
     "$CLIENT_IP" &
 holder=$!
 for _ in $(seq 50); do lab client -- grep -q ':24F9 ' /proc/net/tcp && break; sleep 0.1; done
@@ -74,7 +73,7 @@ for row in "$CLIENT_IP:9465|TCP port 9465 on $CLIENT_IP: Address already in use 
     expect_status 3 "--metrics-listen ${row%%|*}"
     grep -qF "${row#*|}" "$WORK/err" || fail "${row%%|*}: $(cat "$WORK/err")"
 done
-kill "$holder"
+wait "$holder" || true  # it ends by itself; killing the lab wrapper would leave it bound
 
 # The link down: no request leaves, so no verdict on the LAN: UNKNOWN with the reason, the counts true.
 lab client -- ip link set "$CLIENT_IF" down
