@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# What a reader of --help and the man pages relies on: orvane-probe's help within 100 columns on any terminal, every
-# option and every metric in the man page, no option name hyphenated there; orvane --help and --version answer
-# without a socket or a window (run where no network exists, so a fault could not broadcast).
-# Usage: probe_help.sh PROBE ORVANE SOURCE_DIR
+# --help and the man pages as a reader uses them; orvane --help and --version answered without a socket (run where no
+# network exists, so a fault could not broadcast). Usage: probe_help.sh PROBE ORVANE SOURCE_DIR
 set -euo pipefail
 probe=$1 orvane=$2 source=$3
 manual=$source/cli/orvane-probe.1
@@ -16,9 +14,8 @@ for columns in 200 60; do
     script -qec "stty cols $columns; '$probe' --help" /dev/null | tr -d '\r' >"$work/help.$columns"
 done
 for shown in pipe 200 60; do
-    grep -q '^Monitoring:$' "$work/help.$shown" || fail "--help ($shown) has no sections: $(head -n 5 "$work/help.$shown")"
-    long=$(awk 'length > 100' "$work/help.$shown")
-    [ -z "$long" ] || fail "--help ($shown) runs past 100 columns: $long"
+    grep -q '^Monitoring:$' "$work/help.$shown" && [ -z "$(awk 'length > 100' "$work/help.$shown")" ] \
+        || fail "--help ($shown) has no sections or runs past 100 columns: $(cat "$work/help.$shown")"
 done
 ! grep -qE 'Excludes:|Needs:|\{text,json' "$work/help.pipe" || fail "CLI11's constraints shown in --help"
 [ "$(awk '{ if (length > n) n = length } END { print n }' "$work/help.200")" -gt 80 ] || fail "--help ignores a wide terminal"

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# contrib/systemd/orvane-probe@.service: systemd-analyze verify says nothing at all about an instance of it (also one
-# for an interface named with "-"), empty settings in its environment file turn their part off, and
+# contrib/systemd/orvane-probe@.service: systemd-analyze verify says nothing at all about an instance of it (br-lan too),
 # systemd-analyze security --offline=yes rates it 2.0 or lower. The unit runs the packaged /usr/bin/orvane-probe;
 # verify needs its program to exist, so it checks a copy that names the build's program instead.
 # Usage: systemd_unit.sh UNIT PROBE
@@ -12,14 +11,13 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 grep -q '^ExecStart=/usr/bin/orvane-probe ' "$unit" || fail "the unit does not run /usr/bin/orvane-probe"
 sed "s|^ExecStart=/usr/bin/orvane-probe |ExecStart=$probe |" "$unit" >"$work/orvane-probe@.service"
-# An interface with "-" in its name is an instance systemd-escape names; the program gets the name unescaped.
 for instance in eth0 "$(systemd-escape br-lan)"; do
     out=$(systemd-analyze verify --man=no "$work/orvane-probe@$instance.service" 2>&1) || fail "verify $instance: $out"
     [ -z "$out" ] || fail "verify $instance is not clean: $out"
 done
 grep -q '^ExecStart=.* --interface %I ' "$unit" && grep -q '^EnvironmentFile=/etc/orvane/probe-%I\.env$' "$unit" \
     && grep -q '^BindsTo=sys-subsystem-net-devices-%i\.device$' "$unit" || fail "escaped and plain instance names mixed up"
-# Variables left empty are one empty word each, which the probe takes as off; the example sets each.
+# An interface with "-" is escaped in the instance, not for the program; an empty variable is one empty word (off).
 for variable in $(grep -oE '\$\{?ORVANE_[A-Z_]+' "$unit" | tr -d '${' | sort -u); do
     grep -q "^$variable=" "$(dirname "$unit")/orvane-probe.env.example" || fail "the example does not set $variable"
     grep -q -- " \${$variable}\|\$$variable\( \|$\)" "$unit" || fail "$variable can vanish and leave its option bare"
