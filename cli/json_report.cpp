@@ -339,3 +339,13 @@ std::string summary_json(std::int64_t unix_ms, double elapsed, const SendRecord&
                 {"diagnostics", facts != nullptr ? diagnostics_object(*facts) : Json(nullptr)}};
     return line_of(object);
 }
+
+std::string unknown_verdict_json(const std::string& summary_line, const std::string& reason)
+{
+    Json object = Json::parse(summary_line, nullptr, false);
+    if (object.is_discarded() || !object.is_object()) return summary_line;
+    if (!object.contains("verdict") || !object["verdict"].is_object()) object["verdict"] = Json::object();
+    object["verdict"]["status"] = kExitUnknown;
+    object["verdict"]["text"] = reason;
+    return line_of(object);
+}

@@ -23,3 +23,7 @@ std::string summary_json(std::int64_t unix_ms, double elapsed, const SendRecord&
                          int rounds, const Tally& tally, const Verdict& verdict,
                          const std::vector<ExpectedServer>& expected, const NoReplyFacts* facts,
                          const std::vector<std::uint16_t>& lans = {kUntaggedLan});
+
+// The summary line with its verdict made UNKNOWN (3) for reason: the probe could not look. Unchanged when it
+// is no JSON object. Pure.
+std::string unknown_verdict_json(const std::string& summary_line, const std::string& reason);

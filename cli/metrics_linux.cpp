@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netdb.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,6 +118,38 @@ void cut_exposer_sockets(const prometheus::Exposer& exposer)
             shutdown(fd, SHUT_RDWR);
     }
     closedir(folder);
+// Binds a socket of our own to the exposer's address and lets it go, so that a refusal is said with the
+// address, the port and the system's reason: civetweb only says that it could not bind. Empty, or the reason.
+std::string test_bind(const std::string& listen)
+{
+    const bool bracketed = !listen.empty() && listen[0] == '[';
+    const std::size_t colon = listen.rfind(':');
+    const std::string host = bracketed ? listen.substr(1, listen.find(']') - 1) : listen.substr(0, colon);
+    const std::string port = listen.substr(colon + 1);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || found == nullptr)
+        return "not an address and port: " + terminal_text(listen);
+    std::string failure;
+    const int fd = socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) failure = errno_text("cannot open a TCP socket", errno);
+    const int yes = 1;
+    // As civetweb binds: a port left in TIME_WAIT by a probe just stopped is free to take.
+    if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    if (fd >= 0 && bind(fd, found->ai_addr, found->ai_addrlen) != 0) {
+        const int error = errno;
+        failure = "cannot bind TCP port " + port + " on " + host + ": " + std::strerror(error) + " (errno " +
+                  std::to_string(error) + ")";
+        if (error == EADDRINUSE) failure += "; another program holds the port";
+        if (error == EADDRNOTAVAIL) failure += "; the address is not one of this host's";
+        if (error == EACCES) failure += "; a port under 1024 needs a right the probe has dropped by then";
+    }
+    if (fd >= 0) close(fd);
+    freeaddrinfo(found);
+    return failure;
 }
 
 }  // namespace
@@ -161,6 +194,8 @@ std::string open_metrics(const ProbeOptions& options, MetricsOutletPtr& outlet)
             return "cannot serve metrics on " + terminal_text(options.metrics_listen) +
                    ": the HTTP server under prometheus-cpp here (civetweb) was built without IPv6; give an IPv4 "
                    "address";
+        if (const std::string refused = test_bind(options.metrics_listen); !refused.empty())
+            return "cannot serve metrics on " + terminal_text(options.metrics_listen) + ": " + refused;
         try {
             made->exposer = std::make_unique<prometheus::Exposer>(exposer_options(options.metrics_listen));
             made->exposer->RegisterCollectable(made->snapshot);

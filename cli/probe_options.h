@@ -14,6 +14,10 @@
 
 enum class OutputFormat { text, json, nagios };
 
+// How much a run says on stdout: every reply (full), or with --monitor one line per round beside the events on
+// stderr and the failures (events), which is what a journal should keep.
+enum class OutputDetail { full, events };
+
 // The ranges of the numbers on the command line, each checked as a finite number before any use.
 inline constexpr double kMaxWaitSeconds = 3600.0;
 // The floor of every round's length, whatever sets it: no interface sees more than one DISCOVER a second.
@@ -47,6 +51,8 @@ struct ProbeOptions {
     bool vlans_given = false;
     std::vector<std::uint16_t> lans{kUntaggedLan};
     OutputFormat format = OutputFormat::text;
+    OutputDetail output = OutputDetail::full;
+    // LogFile is the window program's, and kept by the one-shot runs alone: --monitor logs only with --log.
     std::string log_path = "LogFile";
     bool no_log = false;
     std::string metrics_listen;      // ADDRESS:PORT for /metrics; empty: nothing listens
@@ -71,8 +77,10 @@ std::string read_seconds(const std::string& text, double low, double high, doubl
 std::string read_whole_number(const std::string& text, int low, int high, int& number);
 
 // Reads the command line into options. Returns -1 to go on, or the exit status to end with at once:
-// 0 after --help or --version, 3 (kExitRefusedCommandLine) for a command line that is refused (with the reason
-// on stderr, control characters escaped), also for --capture and --vlan where the platform cannot capture.
+// 0 after --help or --version (help wrapped to the terminal), 3 (kExitRefusedCommandLine) for a command line that is
+// refused (with the reason on stderr, control characters escaped), also for --capture and --vlan where the platform
+// cannot capture. A --monitor run in text whose stdout is no terminal gets --output events unless --output says
+// otherwise.
 int parse_probe_options(int argc, char** argv, ProbeOptions& options);
 
 // Makes random bytes into a locally administered unicast Ethernet address (bit 1 of the first byte

@@ -41,6 +41,24 @@ bool is_nagios(const ProbeSession& session)
     return session.options.format == OutputFormat::nagios;
 }
 
+// --output events: no reply and no count of its own, a line per round, the events and the failures.
+bool is_quiet(const ProbeSession& session)
+{
+    return session.options.output == OutputDetail::events;
+}
+
+// Not one request left: the run saw nothing of the LAN, which no verdict may claim to judge.
+bool nothing_sent(const ProbeSession& session)
+{
+    return session.options.ipv4 && session.sends.sent == 0 && session.sends.failed > 0;
+}
+
+std::string nothing_sent_text(const ProbeSession& session)
+{
+    return "no request could be sent (0 sent, " + std::to_string(session.sends.failed) +
+           " failed: " + network_error_text(session.sends.last_error) + ")";
+}
+
 // Standard output is gone: said once on stderr, and from here on everything goes there.
 void note_output_failure(ProbeSession& session, int error)
 {
@@ -258,17 +276,17 @@ bool send_round(ProbeSession& session)
         const int sent = send_datagram(socket.request, session.request.data(), session.request.size(),
                                        kLimitedBroadcast, kDhcpServerPort);
         note_send(session.pacer, socket.device, PacerClock::now());
-        session.sent_count = next_count(session.sent_count);
         if (sent < 0) {
             session.sends.failed += 1;
             session.sends.last_error = last_network_error();
             print_line(stderr, "orvane-probe: the request was not sent" +
                                    (socket.device.empty() ? std::string() : " on " + terminal_text(socket.device)) +
                                    ": " + network_error_text(session.sends.last_error));
-        } else {
-            session.sends.sent += 1;
+            continue;
         }
-        if (session.options.format == OutputFormat::text)
+        session.sends.sent += 1;
+        session.sent_count = next_count(session.sent_count);
+        if (session.options.format == OutputFormat::text && !is_quiet(session))
             print_line(stderr, "Packets Sent: " + std::to_string(static_cast<std::uint32_t>(session.sent_count)));
     }
     if (session.options.ipv6 && !run_cut_short(session)) send_ipv6_requests(session);
@@ -341,7 +359,13 @@ void handle_reply(ProbeSession& session, ReplyRecord& reply)
     const std::vector<ExpectedServer>& expected = session.options.expected;
     tally_reply(session.run, reply, expected);
     tally_reply(session.this_round, reply, expected);
-    const ReplyFlags flags = judge_reply(reply, session.run, expected);
+    // The link and the paths are judged by the round the reply came in: a rogue heard hours ago says nothing of
+    // this round's replies. A server's Ethernet address and the tally's limit hold for the whole run.
+    ReplyFlags flags = judge_reply(reply, session.this_round, expected);
+    const ReplyFlags over_run = judge_reply(reply, session.run, expected);
+    flags.ethernet_changed = over_run.ethernet_changed;
+    flags.over_limit = over_run.over_limit;
+    if (is_quiet(session)) return;
     if (is_json(session))
         emit(session, stdout, reply_json(reply, flags, expected));
     else if (!is_nagios(session))
@@ -377,9 +401,10 @@ void report_round(ProbeSession& session)
         emit(session, stream,
              round_line(session.round, unix_ms_now(), session.this_round, cut_short ? nullptr : &verdict,
                         !expected.empty()));
-        for (const std::string& line : summary_lines(session.this_round, verdict, !expected.empty()))
-            emit(session, stream, " " + line);
-        if (session.options.vlans_given && !cut_short)
+        if (!is_quiet(session))
+            for (const std::string& line : summary_lines(session.this_round, verdict, !expected.empty()))
+                emit(session, stream, " " + line);
+        if (session.options.vlans_given && !cut_short && !is_quiet(session))
             for (const std::string& line : lan_verdict_lines(session.this_round, expected, lans))
                 emit(session, stream, " " + line);
     }
@@ -390,6 +415,7 @@ void report_round(ProbeSession& session)
                  " DHCPv6 servers, " + std::to_string(session.round6.routers.size()) + " routers; " +
                  (cut_short ? "not judged: the probe was stopped before the round's wait was over"
                             : overall_verdict_line(session, verdict, verdict6)));
+        if (is_quiet(session)) return;
         for (const std::string& line : ipv6_summary_lines(session.round6, verdict6, session.options.expected6))
             emit(session, stream, " " + line);
     }
@@ -430,7 +456,8 @@ int finish_session(ProbeSession& session)
     Verdict verdict = judge_tally(session.run, expected, lans);
     verdict.ended_early = session.ended_early;
     const Ipv6Verdict verdict6 = judge_ipv6_of(session, session.run6);
-    const int status = overall_status(session, verdict, verdict6);
+    const bool unsent = nothing_sent(session);
+    const int status = unsent ? kExitUnknown : overall_status(session, verdict, verdict6);
     NoReplyFacts facts;
     const bool silent_run = ipv4 && verdict.nothing_answered;
     if (silent_run) {
@@ -459,6 +486,7 @@ int finish_session(ProbeSession& session)
             for (const std::string& line : ipv6_summary_lines(session.run6, verdict6, session.options.expected6))
                 lines.push_back(line);
         }
+        if (unsent) lines.front() = nagios_unknown_line(nothing_sent_text(session));
         for (const std::string& line : lines) emit(session, stdout, line);
     } else if (is_json(session)) {
         const double elapsed =
@@ -468,7 +496,12 @@ int finish_session(ProbeSession& session)
         if (ipv6)
             line = merge_ipv6_summary(line, ipv6_summary_json(session.run6, verdict6, session.options.expected6),
                                       status, ipv4);
+        if (unsent) line = unknown_verdict_json(line, nothing_sent_text(session));
         emit(session, stdout, line);
+    } else if (is_quiet(session)) {
+        // The rounds said the rest; the run's whole verdict closes it.
+        emit(session, own_text_stream(session),
+             unsent ? "Verdict 3: " + nothing_sent_text(session) : overall_verdict_line(session, verdict, verdict6));
     } else {
         std::FILE* stream = own_text_stream(session);
         if (ipv4) {
@@ -482,9 +515,13 @@ int finish_session(ProbeSession& session)
         if (ipv6)
             for (const std::string& line : ipv6_summary_lines(session.run6, verdict6, session.options.expected6))
                 emit(session, stream, line);
-        emit(session, stream, overall_verdict_line(session, verdict, verdict6));
+        emit(session, stream,
+             unsent ? "Verdict 3: " + nothing_sent_text(session) : overall_verdict_line(session, verdict, verdict6));
         if (silent_run)
             for (const std::string& line : no_reply_lines(facts)) emit(session, stream, line);
     }
-    return session.output_failed ? kExitOutputFailure : status;
+    if (session.output_failed) return kExitOutputFailure;
+    // A monitor ends only when it is stopped: each round's status went to its line, events and metrics, and
+    // a clean stop is no failure for the service manager to act on.
+    return session.options.monitor ? kExitOk : status;
 }

@@ -10,8 +10,20 @@
 #include "host/startup.h"
 #include "net/device_endpoints.h"
 #include "net/network.h"
+#include "net/packet_capture.h"
 
 namespace {
+
+// The window program's reason, and where the probe has another way past a held port 68, that way: a DHCP
+// client that must keep running is no reason to go without the check.
+std::string probe_startup_failure(const StartupOutcome& outcome, const char* program_path)
+{
+    std::string message = startup_failure_message(outcome, program_path);
+    if (outcome.failed_step == StartupStep::reply_endpoint && is_address_in_use(outcome.error_code) &&
+        packet_capture_supported())
+        message += "; or leave it running and probe with --capture, which binds no port (needs cap_net_raw)";
+    return message;
+}
 
 std::string interface_names(const std::vector<HostInterface>& interfaces)
 {
@@ -37,7 +49,7 @@ std::string device_failure(const std::string& device, std::uint16_t port, const 
     StartupOutcome outcome;
     outcome.failed_step = port == kDhcpServerPort ? StartupStep::request_endpoint : StartupStep::reply_endpoint;
     outcome.error_code = opened.error_code;
-    return "on interface " + terminal_text(device) + ": " + startup_failure_message(outcome, program_path);
+    return "on interface " + terminal_text(device) + ": " + probe_startup_failure(outcome, program_path);
 }
 
 // Why a named interface cannot carry a DHCP exchange; empty when it can. DHCP over IPv4 runs on an
@@ -58,7 +70,7 @@ std::string open_default_sockets(const ProbeOptions& options, SocketLibraryState
     // Exactly the window program's start-up, privilege drop and hardware address included.
     DiscoveryEndpoints endpoints;
     const StartupOutcome outcome = open_discovery_endpoints(library, endpoints);
-    if (outcome.failed_step != StartupStep::none) return startup_failure_message(outcome, program_path);
+    if (outcome.failed_step != StartupStep::none) return probe_startup_failure(outcome, program_path);
     report_arrival_interface(endpoints.reply);
     ProbeSocket socket;
     socket.request = endpoints.request;

@@ -14,13 +14,27 @@
 
 namespace {
 
-// --version anywhere on the command line: answered before a port is bound or Qt is touched.
-bool version_asked(int argc, char** argv)
+// --help or --version anywhere on the command line: answered before a port is bound or Qt is touched, so that
+// asking how to use the program never broadcasts. Any other argument is let be, as it always was.
+bool asked(int argc, char** argv, const char* option)
 {
     for (int k = 1; k < argc; ++k)
-        if (std::strcmp(argv[k], "--version") == 0) return true;
+        if (std::strcmp(argv[k], option) == 0) return true;
     return false;
 }
+
+constexpr const char* kHelp =
+    "Usage: orvane [--help | --version]\n"
+    "\n"
+    "Broadcasts one DHCP DISCOVER from UDP port 67 and shows in its window every reply on UDP port 68:\n"
+    "which server answered, through which relay agent, what it offered. Every raw reply is appended to\n"
+    "./LogFile. The sockets are opened by its helper orvane-helper, which alone holds the rights; only root\n"
+    "and the members of the group orvane may run it.\n"
+    "\n"
+    "  --help     Print this help and exit\n"
+    "  --version  Print the version and exit\n"
+    "\n"
+    "orvane-probe does the same from a terminal or a script; see orvane(1) and orvane-probe(1).\n";
 
 }  // namespace
 
@@ -28,7 +42,11 @@ int main(int argc, char** argv)
 {
     // Before the signal pipe, the sockets or Qt open anything: none of them may become descriptor 0, 1 or 2.
     if (!make_standard_descriptors_valid()) return 1;
-    if (version_asked(argc, argv)) {
+    if (asked(argc, argv, "--help")) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (asked(argc, argv, "--version")) {
         std::printf("orvane %s\n", kOrvaneVersion);
         return 0;
     }

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "cli/event_command.h"
+#include "cli/help_text.h"
 #include "cli/metrics.h"
 #include "cli/probe_options.h"
 #include "cli/send_pacer.h"
+#include "cli/terminal.h"
 #include "cli/verdict.h"
 #include "net/ipv6_endpoints.h"
 #include "net/packet_capture.h"
@@ -68,6 +70,17 @@ const OptionsCase kOptionsCases[] = {
     {"expect_repeated", {"--expect", "192.168.77.1", "--expect", "10.77.0.2"}, -1,
      [](const ProbeOptions& o) { return o.expected == std::vector<ExpectedServer>{expected_address(kServer), expected_address(kUpstream)}; }},
     {"quick_with_expect", {"--expect", "192.168.77.1", "--quick"}, -1, [](const ProbeOptions& o) { return o.quick; }},
+    {"t_is_the_wait", {"-t", "7"}, -1, [](const ProbeOptions& o) { return o.wait_seconds == 7.0 && !o.extended_text; }},
+    {"monitor_keeps_no_log_and_is_quiet_off_a_terminal", {"--monitor"}, -1,
+     [](const ProbeOptions& o) { return o.no_log && (o.output == OutputDetail::events) == !output_is_terminal(); }},
+    {"monitor_logs_when_asked", {"--monitor", "--log", "x.log"}, -1,
+     [](const ProbeOptions& o) { return !o.no_log && o.log_path == "x.log"; }},
+    {"monitor_output_full", {"--monitor", "--output", "full"}, -1,
+     [](const ProbeOptions& o) { return o.output == OutputDetail::full; }},
+    {"monitor_json_stays_full", {"--monitor", "--format", "json"}, -1,
+     [](const ProbeOptions& o) { return o.output == OutputDetail::full; }},
+    {"empty_values_are_off", {"--monitor", "--expect", "", "--metrics-listen", ""}, -1,
+     [](const ProbeOptions& o) { return o.expected.empty() && o.metrics_listen.empty(); }},
     {"format_json", {"--format", "json"}, -1,
      [](const ProbeOptions& o) { return o.format == OutputFormat::json && !o.extended_text; }},
     {"format_text_asks_for_the_full_report", {"--format", "text"}, -1, [](const ProbeOptions& o) { return o.extended_text; }},
@@ -298,6 +311,9 @@ const RefusalCase kRefusalCases[] = {
     {"duid_needs_ipv6", {"--expect", "000200007ed901"}, "names a DHCPv6 server (DUID or IPv6 address), which needs -6"},
     {"router_off_link", {"--expect-router", "fd00::1"}, "fd00::1 is not a link-local address"},
     {"neither_address_nor_duid", {"--expect", "fe80::zz"}, "nor VLAN/ADDRESS: fe80::zz"},
+    {"output_needs_monitor", {"--output", "events"}, "--output is for --monitor"},
+    {"output_choices", {"--monitor", "--output", "terse"}, "terse is not one of full, events"},
+    {"mistyped_option", {"--intrface", "eth0"}, "--intrface; did you mean --interface?"},
 };
 
 class ProbeOptionsRefusal : public testing::TestWithParam<RefusalCase> {};
@@ -324,6 +340,30 @@ TEST_P(ProbeOptionsRefusal, SaysWhyReadably)
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProbeOptionsRefusal, testing::ValuesIn(kRefusalCases),
                          [](const testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
+
+struct NearCase {
+    const char* typed;
+    const char* meant;  // "": none near enough, or two as near
+};
+
+TEST(HelpText, NearestOptionAndWrapping)
+{
+    const std::vector<std::string> names{"--interface", "--interval", "--quick",        "--wait",
+                                         "-t",          "--expect",   "--expect-router"};
+    const NearCase cases[] = {
+        {"--intrface", "--interface"}, {"--quik", "--quick"},
+        {"--wiat", "--wait"},          {"--expect-routr", "--expect-router"},
+        {"--quick=1", "--quick"},      {"--inter", ""},
+        {"--frobnicate", ""},          {"-x", ""},
+        {"--interva", "--interval"},   {"--exp", ""},
+    };
+    for (const NearCase& c : cases) EXPECT_EQ(closest_option(c.typed, names), c.meant) << c.typed;
+    EXPECT_EQ(wrap_words("aa bb cc dd", 5), (std::vector<std::string>{"aa bb", "cc dd"}));
+    EXPECT_EQ(wrap_words("  a-very-long-word b ", 4), (std::vector<std::string>{"a-very-long-word", "b"}));
+    EXPECT_EQ(help_width(0), 80u);
+    EXPECT_EQ(help_width(40), 60u);
+    EXPECT_EQ(help_width(250), kHelpMaxWidth);
+}
 
 struct NumberCase {
     const char* text;

@@ -27,10 +27,10 @@ done <"$WORK/capture"
   "$(printf '%s\n' "$UPSTREAM_IP:3:3" "$SERVER_IP:3:3" | sort | paste -sd' ')" ] \
     || fail "per-server counts: $(json_of '.[-1].servers')"
 
-# --monitor: a round a second until SIGINT, each with its line and its servers, then the whole run's summary.
+# --monitor --output full: a round a second until SIGINT, each with its line and servers, then the run's summary.
 rm -f "$WORK/probe.pid"
 lab client -- sh -c 'echo $$ >"$1"; cd "$2" && shift 2 && exec "$@"' - "$WORK/probe.pid" "$RUN" \
-    "$ORVANE_BIN/orvane-probe" --monitor --interval 1 --expect "$SERVER_IP,$UPSTREAM_IP" >"$WORK/out" 2>"$WORK/err" &
+    "$ORVANE_BIN/orvane-probe" --monitor --interval 1 --output full --expect "$SERVER_IP,$UPSTREAM_IP" >"$WORK/out" 2>"$WORK/err" &
 PROBE_PID=$!
 sleep 3.5
 signal_probe INT
