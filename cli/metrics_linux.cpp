@@ -118,6 +118,8 @@ void cut_exposer_sockets(const prometheus::Exposer& exposer)
             shutdown(fd, SHUT_RDWR);
     }
     closedir(folder);
+}
+
 // Binds a socket of our own to the exposer's address and lets it go, so that a refusal is said with the
 // address, the port and the system's reason: civetweb only says that it could not bind. Empty, or the reason.
 std::string test_bind(const std::string& listen)
