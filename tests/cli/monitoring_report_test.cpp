@@ -2,9 +2,12 @@
 // sequence of rounds, and the status line a plugin gives.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "cli/event_queue.h"
 #include "cli/events.h"
 #include "cli/nagios_report.h"
 #include "cli/round_record.h"
@@ -160,8 +163,8 @@ const EventCase kEventCases[] = {
     {"a_flapping_rogue_each_change",
      {{{"192.168.77.3"}, {}, {"unexpected-server 192.168.77.3"}}, {{}, {}, {"unexpected-server-gone 192.168.77.3"}},
       {{"192.168.77.3"}, {}, {"unexpected-server 192.168.77.3"}}}},
-    {"a_rogue_and_a_silent_server_in_one_round",
-     {{{"192.168.77.3"}, {"10.77.0.2"}, {"unexpected-server 192.168.77.3", "expected-server-silent 10.77.0.2"}}}},
+    {"a_rogue_and_a_silent_server_in_one_round_the_allow_list_first",
+     {{{"192.168.77.3"}, {"10.77.0.2"}, {"expected-server-silent 10.77.0.2", "unexpected-server 192.168.77.3"}}}},
 };
 // clang-format on
 
@@ -202,8 +205,53 @@ TEST(EventRules, AStrangerOnTwoInterfacesIsTwoEventsAndAFloodStopsAtTheLimit)
             0.0,
             {}});
     EventState fresh;
-    EXPECT_EQ(next_events(fresh, flood).size(), kMaxEventStrangers);
+    const std::vector<ProbeEvent> events = next_events(fresh, flood);
+    ASSERT_EQ(events.size(), kMaxStrangerEvents + 1);
+    EXPECT_EQ(events.back().kind, EventKind::unexpected_servers_folded);
+    EXPECT_EQ(static_cast<std::size_t>(events.back().folded), kMaxEventStrangers - kMaxStrangerEvents);
+    EXPECT_EQ(events.back().folded_servers.size(), kMaxEventStrangers - kMaxStrangerEvents) << "each one named";
     EXPECT_EQ(fresh.strangers.size(), kMaxEventStrangers);
+}
+
+// Whatever strangers come, in whatever order, and however few command slots free up, every change of an expected
+// server's state runs, in the order it happened, and never after a stranger's event that came later.
+TEST(EventQueue, NoAllowListChangeIsLostWhateverTheStrangers)
+{
+    std::mt19937 random(21);
+    for (int trial = 0; trial < 100; ++trial) {
+        EventState state;
+        EventQueue queue;
+        std::map<std::string, bool> answering{{"10.77.0.1", true}, {"10.77.0.2", true}, {"10.77.0.3", true}};
+        std::map<std::string, std::vector<EventKind>> changes, ran;
+        const auto run = [&](const ProbeEvent& event) {
+            if (allow_list_event(event.kind)) ran[event.labels.server].push_back(event.kind);
+        };
+        for (int round = 1; round <= 40; ++round) {
+            RoundRecord record;
+            record.round = round;
+            for (std::uint32_t n = random() % 64; n > 0; --n)
+                record.heard.push_back(ServerHeard{
+                    {"ipv4", "eth0", "", "10.9.0." + std::to_string(random() % 200), "", "false"}, 1, 0.0, {}});
+            for (auto& [server, up] : answering) {
+                const bool now = random() % 3 != 0;
+                if (now != up)
+                    changes[server].push_back(now ? EventKind::expected_server_back
+                                                  : EventKind::expected_server_silent);
+                up = now;
+                record.expected.push_back(ExpectedHeard{{"ipv4", "", "", server, "", "true"}, now});
+            }
+            for (const ProbeEvent& event : next_events(state, record)) queue_event(queue, event);
+            EXPECT_LE(queue.strangers.size(), kMaxQueuedStrangerEvents);
+            ProbeEvent event;
+            for (std::uint32_t slots = random() % 4; slots > 0 && take_queued_event(queue, event); --slots) {
+                EXPECT_TRUE(allow_list_event(event.kind) || queue.allow_list.empty()) << "a stranger went first";
+                run(event);
+            }
+        }
+        ProbeEvent event;
+        while (take_queued_event(queue, event)) run(event);
+        EXPECT_EQ(ran, changes) << "trial " << trial;
+    }
 }
 
 TEST(EventWords, LineAndEnvironment)
@@ -233,6 +281,20 @@ TEST(EventWords, LineAndEnvironment)
                                                        {EventKind::expected_server_silent, "expected-server-silent"},
                                                        {EventKind::expected_server_back, "expected-server-back"}};
     for (const auto& [kind, word] : words) EXPECT_STREQ(event_word(kind), word);
+
+    ProbeEvent folded;
+    folded.kind = EventKind::unexpected_servers_folded;
+    folded.round = 12;
+    folded.folded = 3;
+    folded.folded_servers = {"10.9.0.1", "10.9.0.2"};
+    folded.folded_gone = {"10.9.0.7"};
+    EXPECT_EQ(event_line(folded),
+              "orvane-probe: event unexpected-servers-folded folded=3 servers=10.9.0.1,10.9.0.2 "
+              "gone=10.9.0.7 round=12 time=1970-01-01T00:00:00.000Z");
+    const auto variables = event_environment(folded);
+    EXPECT_EQ(std::vector(variables.end() - 3, variables.end()),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"ORVANE_FOLDED", "3"}, {"ORVANE_SERVERS", "10.9.0.1 10.9.0.2"}, {"ORVANE_GONE", "10.9.0.7"}}));
 }
 
 struct NagiosCase {
