@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <map>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/console_output.h"
 #include "cli/text_report.h"
 
@@ -126,6 +128,24 @@ std::vector<std::pair<std::string, std::string>> event_environment(const ProbeEv
     variables.emplace_back("ORVANE_SERVERS", names_text(event.folded_servers, " ", kMaxServersVariable));
     variables.emplace_back("ORVANE_GONE", names_text(event.folded_gone, " ", kMaxServersVariable));
     return variables;
+}
+
+std::string event_json(const ProbeEvent& event)
+{
+    const ServerLabels& l = event.labels;
+    nlohmann::ordered_json object{{"type", "event"},          {"event", event_word(event.kind)},
+                                  {"round", event.round},     {"time", utc_time_text(event.unix_ms)},
+                                  {"status", event.status},   {"family", l.family},
+                                  {"interface", l.interface}, {"vlan", l.vlan},
+                                  {"server", l.server},       {"relay", l.relay},
+                                  {"expected", l.expected}};
+    if (event.kind == EventKind::unexpected_servers_folded) {
+        object["folded"] = event.folded;
+        object["servers"] = event.folded_servers;
+        object["gone"] = event.folded_gone;
+    }
+    // Names come off the network: bytes that are no UTF-8 are replaced, never thrown over.
+    return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 std::string event_line(const ProbeEvent& event)

@@ -72,6 +72,10 @@ const char* event_word(EventKind kind);
 // event says "folded=N servers=A,B gone=C" in place of the server and its labels.
 std::string event_line(const ProbeEvent& event);
 
+// --format json: the event as one line on standard output, {"type":"event","event":WORD,...} with the labels, the
+// round, time and status, and for a folded event "folded", "servers" and "gone" (arrays of names).
+std::string event_json(const ProbeEvent& event);
+
 // ORVANE_EVENT, ORVANE_FAMILY, ORVANE_INTERFACE, ORVANE_VLAN, ORVANE_SERVER, ORVANE_RELAY,
 // ORVANE_EXPECTED, ORVANE_ROUND, ORVANE_TIME and ORVANE_STATUS with their values, in that order; a folded event
 // adds ORVANE_FOLDED (the count), ORVANE_SERVERS and ORVANE_GONE (the names, separated by spaces).

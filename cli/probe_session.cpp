@@ -435,7 +435,8 @@ void end_round(ProbeSession& session)
             record.frames_rejected.emplace_back("other-vlan", session.run6.other_vlan);
         }
     }
-    watch_round(session.watch, record);
+    for (const ProbeEvent& event : watch_round(session.watch, record))
+        if (is_json(session)) emit(session, stdout, event_json(event));
 }
 
 int finish_session(ProbeSession& session)

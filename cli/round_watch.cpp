@@ -21,17 +21,19 @@ std::string open_round_watch(RoundWatch& watch, const ProbeOptions& options)
     return open_metrics(options, watch.metrics);
 }
 
-void watch_round(RoundWatch& watch, const RoundRecord& record)
+std::vector<ProbeEvent> watch_round(RoundWatch& watch, const RoundRecord& record)
 {
     if (watch.metrics) publish_metrics(*watch.metrics, record);
-    if (!watch.events) return;
+    if (!watch.events) return {};
     // Every event is said and runs its command, now or from the queue: next_events already keeps a forging LAN's
     // strangers to a few events a round.
-    for (const ProbeEvent& event : next_events(watch.event_state, record)) {
+    std::vector<ProbeEvent> events = next_events(watch.event_state, record);
+    for (const ProbeEvent& event : events) {
         print_line(stderr, event_line(event));
         start_event_command(watch.commands, event);
     }
     reap_event_commands(watch.commands, 0);
+    return events;
 }
 
 void tend_round_watch(RoundWatch& watch)

@@ -22,8 +22,9 @@ struct RoundWatch {
 // Opens what the options ask for. Returns an empty string, or the line that says what failed.
 std::string open_round_watch(RoundWatch& watch, const ProbeOptions& options);
 
-// The round goes to the metrics, and in --monitor its events to stderr and the command.
-void watch_round(RoundWatch& watch, const RoundRecord& record);
+// The round goes to the metrics, and in --monitor its events to stderr and the command. Returns the events, which
+// the JSON report also writes.
+std::vector<ProbeEvent> watch_round(RoundWatch& watch, const RoundRecord& record);
 
 // Between rounds: commands that ended are collected, and queued events take the slots they freed.
 void tend_round_watch(RoundWatch& watch);
