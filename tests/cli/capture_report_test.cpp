@@ -4,13 +4,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include <array>
 #include <string>
 #include <vector>
 
 #include "cli/json_report.h"
 #include "cli/reply_flags.h"
-#include "cli/reply_ours.h"
 #include "cli/text_report.h"
 #include "cli/verdict.h"
 
@@ -319,62 +317,5 @@ TEST(CapturedJson, ReplyServersVerdictsAndFrames)
     EXPECT_TRUE(plain["frames"].is_null());
     EXPECT_TRUE(plain["vlans"].is_null());
 }
-
-// A captured datagram's addressing and BOOTP fields, for "ours only".
-struct OursCase {
-    const char* name;
-    HardwareAddress to_mac;
-    Ipv4Address to_ip;
-    std::uint8_t op;
-    HardwareAddress chaddr;
-    std::array<std::uint8_t, 4> xid;
-    Ipv4Address offered;
-    NotOurs expected;
-};
-
-void PrintTo(const OursCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
-const HardwareAddress kOwnMac{0x02, 0, 0, 0, 0, 0x10}, kGivenMac{0x02, 0, 0, 0, 0, 0x20},
-    kNeighbour{0x02, 0, 0, 0, 0, 0x30};
-const Ipv4Address kOwnIp{10, 0, 10, 50}, kNeighbourIp{10, 0, 10, 60}, kSubnetBroadcast{10, 0, 10, 255};
-const std::array<std::uint8_t, 4> kOurs = kTransactionId, kTheirs{1, 2, 3, 4};
-
-// clang-format off
-const OursCase kOursCases[] = {
-    {"broadcast_to_us", kBroadcastHardwareAddress, kLimitedBroadcast, kBootReply, kGivenMac, kOurs, {}, NotOurs::ours},
-    {"unicast_to_the_offered_address", kGivenMac, kNeighbourIp, kBootReply, kGivenMac, kOurs, kNeighbourIp, NotOurs::ours},
-    {"to_the_interfaces_own_address", kOwnMac, kOwnIp, kBootReply, kGivenMac, kOurs, {}, NotOurs::ours},
-    {"to_the_subnets_broadcast", kBroadcastHardwareAddress, kSubnetBroadcast, kBootReply, kGivenMac, kOurs, {}, NotOurs::ours},
-    {"no_bootreply_is_let_through_to_be_no_answer", kOwnMac, kOwnIp, 1, kNeighbour, kTheirs, {}, NotOurs::ours},
-    {"to_another_station", kNeighbour, kNeighbourIp, kBootReply, kGivenMac, kOurs, kNeighbourIp, NotOurs::other_station},
-    {"our_ethernet_another_hosts_ip", kGivenMac, kNeighbourIp, kBootReply, kGivenMac, kOurs, {}, NotOurs::other_address},
-    {"another_clients_chaddr", kBroadcastHardwareAddress, kLimitedBroadcast, kBootReply, kNeighbour, kOurs, {}, NotOurs::other_client},
-    {"another_transaction", kBroadcastHardwareAddress, kLimitedBroadcast, kBootReply, kGivenMac, kTheirs, {}, NotOurs::other_transaction},
-};
-// clang-format on
-
-class OursOnly : public testing::TestWithParam<OursCase> {};
-
-TEST_P(OursOnly, AsASocketBoundHereWouldTakeIt)
-{
-    const OursCase& c = GetParam();
-    DecodedFrame frame;
-    frame.outcome = FrameOutcome::ok;
-    frame.destination_mac = c.to_mac;
-    frame.destination_ip = c.to_ip;
-    std::vector<std::uint8_t> payload(300, 0);
-    payload[kOpOffset] = c.op;
-    std::copy(c.xid.begin(), c.xid.end(), payload.begin() + kTransactionIdOffset);
-    std::copy(c.offered.begin(), c.offered.end(), payload.begin() + kOfferedAddressOffset);
-    std::copy(c.chaddr.begin(), c.chaddr.end(), payload.begin() + kClientHardwareOffset);
-    const OurIdentity us{kOwnMac, kGivenMac, {kOwnIp, kSubnetBroadcast}};
-    EXPECT_EQ(not_ours_name(judge_ours(frame, payload.data(), payload.size(), us)), not_ours_name(c.expected));
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, OursOnly, testing::ValuesIn(kOursCases),
-                         [](const testing::TestParamInfo<OursCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Sends offers from forged servers, each with a server identifier of its own (or all in SERVER_ID's name), at a
-// steady rate, for the probe's flood tests. Usage: lab_forge IP PORT COUNT RATE [SERVER_ID]   (RATE datagrams a
-// second). Prints the number sent. Run only inside a lab namespace.
+// Sends offers from forged servers, each with a server identifier of its own, at a steady rate, for the
+// probe's flood test. Usage: lab_forge IP PORT COUNT RATE   (RATE datagrams a second). Prints the number
+// sent. Run only inside a lab namespace.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +13,7 @@
 namespace {
 
 // A 300-byte OFFER to the probe's DISCOVER (its transaction id) from server identifier number n.
-std::vector<std::uint8_t> forged_offer(unsigned long n, const Ipv4Address* server)
+std::vector<std::uint8_t> forged_offer(unsigned long n)
 {
     std::vector<std::uint8_t> offer(300, 0);
     offer[0] = kBootReply;
@@ -28,10 +28,10 @@ std::vector<std::uint8_t> forged_offer(unsigned long n, const Ipv4Address* serve
                                     kDhcpOffer,
                                     kOptionServerIdentifier,
                                     4,
-                                    server != nullptr ? (*server)[0] : std::uint8_t{10},
-                                    server != nullptr ? (*server)[1] : static_cast<std::uint8_t>(n >> 16),
-                                    server != nullptr ? (*server)[2] : static_cast<std::uint8_t>(n >> 8),
-                                    server != nullptr ? (*server)[3] : static_cast<std::uint8_t>(n),
+                                    10,
+                                    static_cast<std::uint8_t>(n >> 16),
+                                    static_cast<std::uint8_t>(n >> 8),
+                                    static_cast<std::uint8_t>(n),
                                     kOptionEnd};
     std::size_t at = kOptionsOffset;
     for (const std::uint8_t byte : options) offer[at++] = byte;
@@ -43,15 +43,10 @@ std::vector<std::uint8_t> forged_offer(unsigned long n, const Ipv4Address* serve
 int main(int argc, char** argv)
 {
     unsigned int octets[4];
-    unsigned int named[4];
-    if ((argc != 5 && argc != 6) ||
-        std::sscanf(argv[1], "%u.%u.%u.%u", &octets[0], &octets[1], &octets[2], &octets[3]) != 4 ||
-        (argc == 6 && std::sscanf(argv[5], "%u.%u.%u.%u", &named[0], &named[1], &named[2], &named[3]) != 4)) {
-        std::fprintf(stderr, "usage: lab_forge IP PORT COUNT RATE [SERVER_ID]\n");
+    if (argc != 5 || std::sscanf(argv[1], "%u.%u.%u.%u", &octets[0], &octets[1], &octets[2], &octets[3]) != 4) {
+        std::fprintf(stderr, "usage: lab_forge IP PORT COUNT RATE\n");
         return 2;
     }
-    Ipv4Address server{};
-    for (std::size_t k = 0; k < 4 && argc == 6; ++k) server[k] = static_cast<std::uint8_t>(named[k]);
     const Ipv4Address target{static_cast<std::uint8_t>(octets[0]), static_cast<std::uint8_t>(octets[1]),
                              static_cast<std::uint8_t>(octets[2]), static_cast<std::uint8_t>(octets[3])};
     const auto port = static_cast<std::uint16_t>(std::atoi(argv[2]));
@@ -70,7 +65,7 @@ int main(int argc, char** argv)
         const auto due = started + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                        std::chrono::duration<double>(static_cast<double>(n - 1) / rate));
         std::this_thread::sleep_until(due);
-        const std::vector<std::uint8_t> offer = forged_offer(n, argc == 6 ? &server : nullptr);
+        const std::vector<std::uint8_t> offer = forged_offer(n);
         if (send_datagram(endpoint, offer.data(), offer.size(), target, port) == static_cast<int>(offer.size()))
             sent += 1;
     }

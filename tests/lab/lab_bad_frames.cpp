@@ -7,8 +7,8 @@
 //   jumbo             a 2000-byte datagram (the link's MTU must allow it)
 //   not-dhcp          12 bytes of UDP to port 68
 //   request           a plain BOOTP request to 255.255.255.255:67, as another client might send
-//   other-station     a good offer to another host's Ethernet and IP address (never the target's)
-//   other-client      a good broadcast offer for another client hardware address
+//   other-station  other-address  other-client  other-transaction
+//                     a good offer for another host (Ethernet and IP address), IP address, chaddr or transaction id
 // Prints "sent KIND BYTES" per frame.
 #include <sys/socket.h>
 #include <unistd.h>
@@ -115,19 +115,15 @@ int main(int argc, char** argv)
             request[5] = 0x57;
             frame = lab_udp_frame({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, own, 0, {0, 0, 0, 0}, {255, 255, 255, 255}, 68,
                                   67, request);
-        } else if (kind == "other-station") {
-            // A good offer for another host, to its Ethernet and IP address: the link carries it past the target.
-            LabMac other = target;
-            LabIp other_ip = target_ip;
-            other[5] ^= 0x01;
-            other_ip[3] ^= 0x01;
-            frame = lab_udp_frame(other, own, 0, source_ip, other_ip, 67, 68, offer(source_ip, 300, other));
-        } else if (kind == "other-client") {
-            // A broadcast offer for another client hardware address.
-            LabMac other = target;
-            other[5] ^= 0x01;
-            frame = lab_udp_frame({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, own, 0, source_ip, {255, 255, 255, 255}, 67, 68,
-                                  offer(source_ip, 300, other));
+        } else if (kind.rfind("other-", 0) == 0) {
+            LabMac mac = target, chaddr = target;
+            LabIp ip = target_ip;
+            if (kind == "other-station") mac[5] ^= 1, ip[3] ^= 1, chaddr = mac;
+            if (kind == "other-address") ip[3] ^= 1;
+            if (kind == "other-client") chaddr[5] ^= 1;
+            std::vector<std::uint8_t> message = offer(source_ip, 300, chaddr);
+            if (kind == "other-transaction") message[4] ^= 0xFF;
+            frame = lab_udp_frame(mac, own, 0, source_ip, ip, 67, 68, message);
         } else if (kind != "jumbo") {
             std::fprintf(stderr, "lab_bad_frames: no kind %s\n", kind.c_str());
             return 2;
