@@ -72,6 +72,12 @@ void take_captured_replies(ProbeSession& session, std::size_t index)
             session.intake.requests_seen += 1;
             continue;
         }
+        // The link carries other hosts' replies too; only what a socket bound here would take answers us.
+        const NotOurs kind = judge_ours(datagram.frame, datagram.payload, datagram.length, socket.identity);
+        if (kind != NotOurs::ours) {
+            session.intake.not_ours[static_cast<std::size_t>(kind)] += 1;
+            continue;
+        }
         Arrival arrived;
         int length = take_captured_reply(datagram, session.log, session.reply_buffer, session.reply_summary, &arrived);
         if (length < 0) length = static_cast<int>(session.reply_buffer.size());

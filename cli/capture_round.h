@@ -16,7 +16,7 @@ std::string pacer_key(const std::string& device, std::uint16_t lan);
 // 255.255.255.255:67, Ethernet broadcast from the socket's frame source, tagged for a VLAN.
 void send_captured_requests(ProbeSession& session, const ProbeSocket& socket);
 
-// Every datagram ready in the ring of sockets[index]: replies to port 68, and BOOTREPLYs to port 67 on their way
-// to a relay, go the way a socket's reply goes; requests of other clients to port 67 are only counted, and so
-// are frames that are no datagram. Then the kernel's counts.
+// Every datagram ready in the ring of sockets[index]: those a socket bound to port 68 here would take, answering
+// our request (judge_ours), go the way a socket's reply goes; the rest, requests of other clients to port 67 and
+// frames that are no datagram are only counted, by kind. Then the kernel's counts.
 void take_captured_replies(ProbeSession& session, std::size_t index);

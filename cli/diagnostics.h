@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/reply_ours.h"
 #include "host/interfaces.h"
 #include "net/device_endpoints.h"
 #include "net/packet_capture.h"
@@ -45,6 +46,7 @@ struct IntakeRecord {
     bool captured = false;
     FrameCounts frames;
     long long requests_seen = 0;
+    std::array<long long, kNotOursCount> not_ours{};  // datagrams for another station or client, by NotOurs
 };
 
 // Looks at the host: the broadcast's route through each device (an empty name: no device), the

@@ -9,3 +9,5 @@ bool event_commands_supported()
 void start_event_command(EventCommands&, const ProbeEvent&) {}
 
 void reap_event_commands(EventCommands&, int) {}
+
+void drop_queued_event_commands(EventCommands&) {}

@@ -7,6 +7,7 @@
 
 #include "cli/console_output.h"
 #include "cli/nagios_report.h"
+#include "cli/text_report.h"
 #include "common/dhcpv6_wire.h"
 
 namespace {
@@ -224,6 +225,9 @@ std::vector<std::string> ipv6_summary_lines(const Ipv6Tally& tally, const Ipv6Ve
                         (router.interface.empty() ? "" : " on " + terminal_text(router.interface)));
     for (const std::string& name : verdict.silent_servers) lines.push_back("DHCPv6 server " + name + " silent");
     for (const std::string& name : verdict.silent_routers) lines.push_back("Router " + name + " silent");
+    if (tally.other_vlan > 0)
+        lines.push_back("IPv6: " + counted(tally.other_vlan, "frame", "frames") +
+                        " tagged for a VLAN, another link: not counted");
     if (tally.foreign > 0 || tally.not_answer > 0 || tally.invalid_adverts > 0 || tally.over_limit > 0 ||
         tally.kernel_drops > 0)
         lines.push_back("IPv6: " + counted(tally.foreign, "answer", "answers") +
@@ -260,9 +264,10 @@ std::string ipv6_verdict_text(const Ipv6Verdict& verdict, const Ipv6Expectations
         text = "every answer and advertisement came from an expected server or router";
     else
         text = "something answered; no DHCPv6 server or router was named";
-    if (verdict.status == 1)
+    if (verdict.status == 1 && verdict.invalid_adverts > 0)
         text +=
             "; " + counted(verdict.invalid_adverts, "invalid router advertisement", "invalid router advertisements");
+    if (verdict.status == 1 && verdict.kernel_drops > 0) text += "; " + drops_text(verdict.kernel_drops);
     return text;
 }
 
@@ -400,6 +405,7 @@ std::string ipv6_summary_json(const Ipv6Tally& tally, const Ipv6Verdict& verdict
                 {"advertisements", tally.adverts},
                 {"invalid_advertisements", tally.invalid_adverts},
                 {"over_limit", tally.over_limit},
+                {"other_vlan", tally.other_vlan},
                 {"kernel_drops", tally.kernel_drops >= 0 ? Json(tally.kernel_drops) : Json(nullptr)},
                 {"servers", servers},
                 {"routers", routers},
@@ -407,6 +413,7 @@ std::string ipv6_summary_json(const Ipv6Tally& tally, const Ipv6Verdict& verdict
                  {{"status", verdict.status},
                   {"text", ipv6_verdict_text(verdict, expected)},
                   {"nothing_answered", verdict.nothing_answered},
+                  {"kernel_drops", verdict.kernel_drops},
                   {"unexpected_servers", strings_json(verdict.unexpected_servers)},
                   {"silent_servers", strings_json(verdict.silent_servers)},
                   {"unexpected_routers", strings_json(verdict.unexpected_routers)},

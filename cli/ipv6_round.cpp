@@ -25,6 +25,9 @@ namespace {
 constexpr std::size_t kIpv6BufferSize = 65535;
 // A captured frame's IPv6 header follows the untagged Ethernet header (the kernel takes any tag off).
 constexpr std::size_t kIpv6FrameOffset = 14;
+// The VLAN id within a tag's control information (protocol/frame_layout.h's, whose header clashes with
+// common/dhcpv6_wire.h here).
+constexpr std::uint16_t kTagVlanIdMask = 0x0FFF;
 
 const char* step_text(Ipv6EndpointStep step)
 {
@@ -202,6 +205,7 @@ void send_ipv6_requests(ProbeSession& session)
     session.request6.transaction_id = {static_cast<std::uint8_t>(random >> 16), static_cast<std::uint8_t>(random >> 8),
                                        static_cast<std::uint8_t>(random)};
     session.round6 = Ipv6Tally{};
+    if (session.run6.kernel_drops >= 0) session.round6.kernel_drops = 0;
     for (Ipv6Socket& socket : session.sockets6) {
         const PacerClock::time_point allowed = next_send_allowed(session.pacer, ipv6_pacer_key(socket.device));
         if (PacerClock::now() < allowed) listen_until(session, allowed, false);
@@ -345,12 +349,19 @@ void handle_advert(ProbeSession& session, const Ipv6Socket& socket, const std::u
         report_lines(session, router_block_lines(record, named));
 }
 
-// Every frame ready in the ring: DHCPv6 to port 546 and router advertisements, the rest let go. A UDP checksum
-// a local sender left to offload is not held against the datagram.
+// Every frame ready in the ring: DHCPv6 to port 546 and router advertisements of the untagged link, the rest let
+// go. A UDP checksum a local sender left to offload is not held against the datagram.
 void take_captured(ProbeSession& session, Ipv6Socket& socket)
 {
     CapturedFrame frame;
     while (next_captured_frame(socket.capture, frame)) {
+        // The kernel hands the interface's packet socket its VLANs' frames too, their tag taken off: an answer
+        // there is another link's, never this one's (a priority tag, VLAN 0, is this link's).
+        if (frame.stripped_tci && (*frame.stripped_tci & kTagVlanIdMask) != 0) {
+            session.run6.other_vlan += 1;
+            session.round6.other_vlan += 1;
+            continue;
+        }
         if (frame.length < kIpv6FrameOffset || frame.data[12] != (kEthertypeIpv6 >> 8) ||
             frame.data[13] != (kEthertypeIpv6 & 0xff))
             continue;
@@ -380,6 +391,20 @@ void take_captured(ProbeSession& session, Ipv6Socket& socket)
     }
 }
 
+// The kernel's drop count on one IPv6 endpoint so far (-1: none came). The run keeps the sum, and the round what
+// was added while it was open.
+void note_ipv6_drops(ProbeSession& session, std::size_t index, std::size_t endpoints, long long drops)
+{
+    if (drops < 0) return;
+    session.drops6.resize(endpoints, 0);
+    session.drops6[index] = drops;
+    long long total = 0;
+    for (const long long count : session.drops6) total += count;
+    const long long added = total - std::max(session.run6.kernel_drops, 0LL);
+    if (added > 0) session.round6.kernel_drops = std::max(session.round6.kernel_drops, 0LL) + added;
+    session.run6.kernel_drops = total;
+}
+
 }  // namespace
 
 void take_ipv6_datagram(ProbeSession& session, std::size_t index)
@@ -390,6 +415,8 @@ void take_ipv6_datagram(ProbeSession& session, std::size_t index)
     Ipv6Socket& receiving = session.sockets6[slots[index].socket];
     if (receiving.captured) {
         take_captured(session, receiving);
+        if (update_capture_counts(receiving.capture))
+            note_ipv6_drops(session, index, slots.size(), receiving.capture.kernel_drops);
         return;
     }
     // Not zeroed: the kernel fills what is read, and only that is looked at.
@@ -406,13 +433,7 @@ void take_ipv6_datagram(ProbeSession& session, std::size_t index)
     for (const Ipv6Socket& other : session.sockets6)
         if (other.index != 0 && other.index == arrival.interface_index) owner = &other;
     const Ipv6Socket& socket = *owner;
-    if (arrival.kernel_drops >= 0) {
-        session.drops6.resize(slots.size(), 0);
-        session.drops6[index] = arrival.kernel_drops;
-        long long total = 0;
-        for (const long long drops : session.drops6) total += drops;
-        session.run6.kernel_drops = total;
-    }
+    note_ipv6_drops(session, index, slots.size(), arrival.kernel_drops);
     if (!router) {
         handle_dhcpv6(session, socket, buffer.get(), static_cast<std::size_t>(length), arrival.source, arrival.port,
                       arrival.truncated);

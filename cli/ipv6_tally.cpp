@@ -227,6 +227,7 @@ Ipv6Verdict judge_ipv6(const Ipv6Tally& tally, const Ipv6Expectations& expected)
     verdict.invalid_adverts = tally.invalid_adverts;
     verdict.over_limit = tally.over_limit;
     verdict.foreign = tally.foreign;
+    verdict.kernel_drops = std::max(tally.kernel_drops, 0LL);
     verdict.nothing_answered = tally.servers.empty() && tally.routers.empty() && tally.over_limit == 0;
     if (expects_servers(expected))
         for (const Dhcpv6Server& server : tally.servers)
@@ -246,7 +247,7 @@ Ipv6Verdict judge_ipv6(const Ipv6Tally& tally, const Ipv6Expectations& expected)
     const bool grave = verdict.nothing_answered || verdict.over_limit > 0 || !verdict.unexpected_servers.empty() ||
                        !verdict.unexpected_routers.empty() || !verdict.silent_servers.empty() ||
                        !verdict.silent_routers.empty();
-    verdict.status = grave ? kCritical : verdict.invalid_adverts > 0 ? kWarning : kOk;
+    verdict.status = grave ? kCritical : verdict.invalid_adverts > 0 || verdict.kernel_drops > 0 ? kWarning : kOk;
     return verdict;
 }
 

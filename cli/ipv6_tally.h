@@ -123,8 +123,10 @@ struct Ipv6Tally {
     int adverts = 0;          // every router advertisement
     int invalid_adverts = 0;  // of them, the invalid ones (reported, not tallied as a router)
     int over_limit = 0;       // answers and advertisements beyond kMaxIpv6Servers servers or routers
-    // Datagrams and advertisements the kernel dropped on the run's IPv6 sockets for want of room; -1 unknown. Set
-    // by the session, not by the tally functions.
+    // --capture: frames tagged for a VLAN, which belong to another link than the one judged; set by the session.
+    int other_vlan = 0;
+    // Datagrams and advertisements the kernel dropped on the run's IPv6 sockets for want of room while the tally
+    // was open; -1 unknown. Set by the session, not by the tally functions.
     long long kernel_drops = -1;
     std::vector<Dhcpv6Server> servers;
     std::unordered_map<std::string, std::size_t> server_index;
@@ -144,12 +146,14 @@ struct Ipv6Verdict {
     int invalid_adverts = 0;
     int over_limit = 0;
     int foreign = 0;
-    bool ended_early = false;  // set by the caller, as for IPv4
+    long long kernel_drops = 0;  // a dropped datagram may have been a rogue's answer
+    bool ended_early = false;    // set by the caller, as for IPv4
 };
 
 // CRITICAL (2) when nothing answered, an unexpected server answered while --expect names DHCPv6 servers, an
 // unlisted router advertised while --expect-router names routers, a named one stayed silent, or more servers
-// or routers answered than the tally keeps; WARNING (1) when an invalid advertisement came; else OK (0). Pure.
+// or routers answered than the tally keeps; WARNING (1) when an invalid advertisement came or the kernel dropped
+// datagrams; else OK (0). Pure.
 Ipv6Verdict judge_ipv6(const Ipv6Tally& tally, const Ipv6Expectations& expected);
 
 // Every named server and router has answered (what --quick waits for); true when none is named.

@@ -194,6 +194,7 @@ Json verdict_object(const Verdict& verdict, bool expectations)
                 {"silent", expected_array(verdict.silent, verdict.vlans)},
                 {"concerns", concerns_array(verdict.concerns, verdict.vlans)},
                 {"over_limit", verdict.over_limit},
+                {"kernel_drops", verdict.kernel_drops},
                 // --quick: servers that would have answered after the expected ones were not waited for.
                 {"waited_for_late_servers", !verdict.ended_early}};
     if (verdict.vlans) {
@@ -218,7 +219,7 @@ Json vlans_array(const Tally& tally, const std::vector<ExpectedServer>& expected
     return list;
 }
 
-// --capture: the frames that were no reply, by outcome, and the requests of others; null without it.
+// --capture: the frames that were no reply, by outcome, the requests and replies of others; null without it.
 Json frames_object(const IntakeRecord& intake)
 {
     if (!intake.captured) return nullptr;
@@ -227,6 +228,8 @@ Json frames_object(const IntakeRecord& intake)
         frames[std::string(frame_outcome_name(static_cast<FrameOutcome>(k)))] = intake.frames.by_outcome[k];
     frames["ip-options"] = intake.frames.ip_options;
     frames["requests-seen"] = intake.requests_seen;
+    for (std::size_t k = 1; k < kNotOursCount; ++k)
+        frames[std::string(not_ours_name(static_cast<NotOurs>(k)))] = intake.not_ours[k];
     return frames;
 }
 

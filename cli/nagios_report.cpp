@@ -65,7 +65,8 @@ std::string summary_text(const Tally& tally, const Verdict& verdict, bool expect
         text = "every expected server answered; later servers were not waited for (--quick)";
     else if (expectations)
         text += count == 1 ? ", expected" : ", all expected";
-    if (verdict.status == kExitConcern) text += "; " + concerns_text(verdict.concerns);
+    if (verdict.status == kExitConcern && !verdict.concerns.empty()) text += "; " + concerns_text(verdict.concerns);
+    if (verdict.status == kExitDropped && verdict.kernel_drops > 0) text += "; " + drops_text(verdict.kernel_drops);
     return text;
 }
 

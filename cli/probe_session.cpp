@@ -212,6 +212,12 @@ void note_kernel_drops(ProbeSession& session, std::size_t index, long long drops
     session.drops[index] = drops;
     long long total = 0;
     for (const long long count : session.drops) total += std::max(count, 0LL);
+    // What is new since the last count goes to the round open now, which it may have hidden a rogue from.
+    const long long added = total - std::max(session.intake.kernel_drops, 0LL);
+    if (added > 0) {
+        session.run.kernel_drops += added;
+        session.this_round.kernel_drops += added;
+    }
     session.intake.kernel_drops = total;
 }
 
@@ -299,6 +305,7 @@ bool listen_until(ProbeSession& session, std::chrono::steady_clock::time_point d
     for (const ProbeSocket& socket : session.sockets) endpoints.push_back(socket.reply);
     add_ipv6_endpoints(session, endpoints);
     while (!run_cut_short(session)) {
+        tend_round_watch(session.watch);
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return false;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
@@ -428,6 +435,10 @@ void end_round(ProbeSession& session)
     if (session.options.monitor) report_round(session);
     // A round cut short is no round: its silent servers may simply not have had the time to answer.
     if (run_cut_short(session)) return;
+    // The rings' drops since their last frame belong to this round too.
+    for (std::size_t k = 0; k < session.sockets.size(); ++k)
+        if (session.sockets[k].captured && update_capture_counts(session.sockets[k].capture))
+            note_kernel_drops(session, k, session.sockets[k].capture.kernel_drops);
     const std::vector<ExpectedServer>& expected = session.options.expected;
     Verdict verdict = record_verdict(session, session.this_round, session.round6);
     verdict.ended_early = session.ended_early;
@@ -440,10 +451,18 @@ void end_round(ProbeSession& session)
     facts.probe_interface = session.options.interface;
     facts.intake = &session.intake;
     RoundRecord record = make_round_record(facts, session.this_round, verdict, expected);
-    if (session.options.ipv6)
+    if (session.options.ipv6) {
         add_ipv6_records(record, session.round6, judge_ipv6_of(session, session.round6), session.options.expected6,
                          session.round_started, session.options.interface);
-    watch_round(session.watch, record);
+        if (session.run6.kernel_drops >= 0)
+            record.kernel_drops = std::max(record.kernel_drops, 0LL) + session.run6.kernel_drops;
+        if (session.options.capture) {
+            record.captured = true;
+            record.frames_rejected.emplace_back("other-vlan", session.run6.other_vlan);
+        }
+    }
+    for (const ProbeEvent& event : watch_round(session.watch, record))
+        if (is_json(session)) emit(session, stdout, event_json(event));
 }
 
 int finish_session(ProbeSession& session)

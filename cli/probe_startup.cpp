@@ -123,6 +123,16 @@ std::string open_capture_socket(const ProbeOptions& options, const HostInterface
     }
     socket.reply = socket.capture.socket;
     socket.reports_drops = true;
+    socket.identity.interface_address = interface.hardware_address;
+    socket.identity.client_address = socket.hardware_address;
+    for (const HostAddress& held : interface.addresses) {
+        socket.identity.addresses.push_back(held.address);
+        if (held.prefix_length <= 0 || held.prefix_length >= 31) continue;
+        Ipv4Address broadcast = held.address;
+        for (int bit = held.prefix_length; bit < 32; ++bit)
+            broadcast[static_cast<std::size_t>(bit / 8)] |= static_cast<std::uint8_t>(0x80 >> (bit % 8));
+        socket.identity.addresses.push_back(broadcast);
+    }
     sockets.push_back(socket);
     return {};
 }

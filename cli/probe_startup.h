@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/probe_options.h"
+#include "cli/reply_ours.h"
 #include "common/dhcp_wire.h"
 #include "common/ethernet.h"
 #include "common/ipv4.h"
@@ -25,6 +26,7 @@ struct ProbeSocket {
     bool captured = false;
     PacketCapture capture;           // its ring's place is state: one copy of a socket reads it, the session's
     HardwareAddress frame_source{};  // the frames' Ethernet source: --mac, or the interface's own address
+    OurIdentity identity;            // what a captured reply must be addressed to and answer
 };
 
 // -6: the DHCPv6 client port and the raw ICMPv6 socket of one interface, and the Ethernet address its DUID-LL and

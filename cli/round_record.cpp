@@ -80,6 +80,9 @@ RoundRecord make_round_record(const RoundFacts& facts, const Tally& tally, const
             for (std::size_t k = 1; k < kFrameOutcomeCount; ++k)
                 record.frames_rejected.emplace_back(std::string(frame_outcome_name(static_cast<FrameOutcome>(k))),
                                                     facts.intake->frames.by_outcome[k]);
+            for (std::size_t k = 1; k < kNotOursCount; ++k)
+                record.frames_rejected.emplace_back(std::string(not_ours_name(static_cast<NotOurs>(k))),
+                                                    facts.intake->not_ours[k]);
         }
     }
     return record;

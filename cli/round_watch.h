@@ -2,6 +2,7 @@
 // events on change with their --on-change command.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "cli/event_command.h"
@@ -15,16 +16,19 @@ struct RoundWatch {
     bool events = false;       // --monitor
     EventState event_state;
     EventCommands commands;
+    std::chrono::steady_clock::time_point last_tended{};
 };
-
-// Lines of events past this many in one round are summed up in one line (a LAN forging servers).
-inline constexpr int kMaxEventLinesPerRound = 16;
 
 // Opens what the options ask for. Returns an empty string, or the line that says what failed.
 std::string open_round_watch(RoundWatch& watch, const ProbeOptions& options);
 
-// The round goes to the metrics, and in --monitor its events to stderr and the command.
-void watch_round(RoundWatch& watch, const RoundRecord& record);
+// The round goes to the metrics, and in --monitor its events to stderr and the command. Returns the events, which
+// the JSON report also writes.
+std::vector<ProbeEvent> watch_round(RoundWatch& watch, const RoundRecord& record);
 
-// The end of the run: commands still running are waited for a short while, then left.
+// Between rounds: commands that ended are collected, and queued events take the slots they freed.
+void tend_round_watch(RoundWatch& watch);
+
+// The end of the run: commands still running are waited for a short while, then left; queued events are
+// said and let go.
 void close_round_watch(RoundWatch& watch);

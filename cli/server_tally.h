@@ -148,6 +148,7 @@ struct Tally {
     int replies = 0;                    // every datagram
     int not_dhcp = 0;                   // datagrams that answer no request of this probe: reported, but no server's
     int over_limit = 0;                 // answers from servers beyond kMaxServers, not tallied
+    long long kernel_drops = 0;         // datagrams the kernel dropped while the tally was open: set by the session
     std::vector<ServerRecord> servers;  // in the order first heard
     std::unordered_map<LanAddress, std::size_t, LanAddressHash> indexes;  // server key and LAN -> place in servers
     std::unordered_set<LanAddress, LanAddressHash> sources;               // where the tallied answers came from

@@ -203,8 +203,15 @@ std::string verdict_text(const Verdict& verdict, bool expectations)
         text = "every reply came from an expected server";
     else
         text = "something answered; no server was named with --expect";
-    if (verdict.status == kExitConcern) text += "; " + concerns_text(verdict.concerns);
+    if (verdict.status == kExitConcern && !verdict.concerns.empty()) text += "; " + concerns_text(verdict.concerns);
+    if (verdict.status == kExitDropped && verdict.kernel_drops > 0) text += "; " + drops_text(verdict.kernel_drops);
     return text;
+}
+
+std::string drops_text(long long drops)
+{
+    return std::to_string(drops) + (drops == 1 ? " datagram" : " datagrams") +
+           " dropped by the kernel; any of them may have been a rogue's";
 }
 
 std::string verdict_line(const Verdict& verdict, bool expectations)
@@ -310,6 +317,12 @@ std::vector<std::string> intake_lines(const Tally& tally, const IntakeRecord& in
         if (intake.requests_seen > 0)
             lines.push_back("Requests seen: " + std::to_string(intake.requests_seen) +
                             " to port 67 from other clients or relays, not replies");
+        std::string others;
+        for (std::size_t k = 1; k < kNotOursCount; ++k)
+            if (intake.not_ours[k] > 0)
+                others += (others.empty() ? " " : ", ") + std::string(not_ours_name(static_cast<NotOurs>(k))) + " " +
+                          std::to_string(intake.not_ours[k]);
+        if (!others.empty()) lines.push_back("Replies for others, not counted:" + others);
     }
     if (intake.kernel_drops > 0)
         lines.push_back("Dropped: " + std::to_string(intake.kernel_drops) +

@@ -34,6 +34,9 @@ std::vector<std::string> summary_lines(const Tally& tally, const Verdict& verdic
 // "replies carry concerns: 10.0.0.5 offer-outside-relay-network, ...": the servers and their concern words.
 std::string concerns_text(const std::vector<ServerConcern>& concerns);
 
+// "3 datagrams dropped by the kernel; any of them may have been a rogue's": why a round with drops is no OK.
+std::string drops_text(long long drops);
+
 std::string verdict_text(const Verdict& verdict, bool expectations);
 std::string verdict_line(const Verdict& verdict, bool expectations);
 // A round the probe was stopped in (verdict null) is said to be cut short, not judged.

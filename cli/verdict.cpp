@@ -42,6 +42,7 @@ Verdict judge_tally(const Tally& tally, const std::vector<ExpectedServer>& expec
     Verdict verdict;
     verdict.over_limit = tally.over_limit;
     verdict.not_dhcp = tally.not_dhcp;
+    verdict.kernel_drops = tally.kernel_drops;
     verdict.vlans = lans != std::vector<std::uint16_t>{kUntaggedLan};
     const LanMarks judged = marks_of(lans);
     LanMarks answered(judged.size(), false);
@@ -65,6 +66,8 @@ Verdict judge_tally(const Tally& tally, const std::vector<ExpectedServer>& expec
         verdict.status = kExitCritical;
     else if (!verdict.concerns.empty())
         verdict.status = kExitConcern;
+    else if (verdict.kernel_drops > 0)
+        verdict.status = kExitDropped;
     else
         verdict.status = kExitHealthy;
     return verdict;

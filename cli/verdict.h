@@ -18,6 +18,9 @@ inline constexpr int kExitConcern = kExitWarning;
 inline constexpr int kExitUnexpectedServer = kExitCritical;
 // More servers answered than a tally keeps: a LAN that forges them may be hiding a rogue among them.
 inline constexpr int kExitOverLimit = kExitCritical;
+// The kernel dropped datagrams for want of room: any of them may have been a rogue's answer, so all is not known
+// to be well.
+inline constexpr int kExitDropped = kExitWarning;
 // An expected server stayed silent, or nothing answered at all.
 inline constexpr int kExitSilent = kExitCritical;
 // The probe could not say anything about the LAN: it did not start, its command line was refused, or
@@ -42,6 +45,7 @@ struct Verdict {
     bool vlans = false;                      // the LANs judged are --vlan's: servers are named with their VLAN
     int over_limit = 0;                      // answers from servers beyond the tally's limit
     int not_dhcp = 0;                        // datagrams that answered no request of the probe
+    long long kernel_drops = 0;              // datagrams the kernel dropped while the tally was open
     // --quick ended the run once every expected server had answered: servers answering later were not
     // waited for, so "no stranger" is not known. Set by the caller.
     bool ended_early = false;
@@ -49,7 +53,8 @@ struct Verdict {
 
 // Judges the servers of the LANs in lans (the untagged LAN alone without --vlan): CRITICAL (2) when answers
 // came from more servers than the tally keeps, an unexpected server answered, an expected server stayed silent
-// or nothing answered on one of the LANs; else WARNING (1) when a reply carries a concern; else OK (0). Answers
+// or nothing answered on one of the LANs; else WARNING (1) when a reply carries a concern or the kernel dropped
+// datagrams (whichever LAN they were for); else OK (0). Answers
 // over the limit and datagrams that are no answer are counted for the whole tally, whatever the LANs.
 // Datagrams that answer no request of the probe never make it OK. Pure.
 Verdict judge_tally(const Tally& tally, const std::vector<ExpectedServer>& expected,

@@ -305,12 +305,13 @@ TEST(CapturedJson, ReplyServersVerdictsAndFrames)
                                      {"silent", Json::array()},
                                      {"concerns", Json::array()},
                                      {"over_limit", 0},
+                                     {"kernel_drops", 0},
                                      {"waited_for_late_servers", true},
                                      {"silent_vlans", Json::array()}}}}));
     EXPECT_EQ(j["vlans"][2]["verdict"]["text"], "nothing answered");
     EXPECT_EQ(j["frames"]["stacked-tags"], 2);
     EXPECT_FALSE(j["frames"].contains("ok")) << "ok frames are replies, not counted here";
-    EXPECT_EQ(j["frames"].size(), kFrameOutcomeCount - 1 + 2);
+    EXPECT_EQ(j["frames"].size(), kFrameOutcomeCount - 1 + 2 + kNotOursCount - 1);
     const Json plain =
         Json::parse(summary_json(0, 1.0, SendRecord{}, IntakeRecord{}, 1, tally, verdict, expected, nullptr));
     EXPECT_TRUE(plain["frames"].is_null());

@@ -418,9 +418,9 @@ TEST(Ipv6Records, LabelsServersAndRoutersAndMakeEventsOnChange)
         words.emplace_back("|");
     }
     EXPECT_EQ(words,
-              (std::vector<std::string>{
-                  "unexpected-server 000200007ed966", "unexpected-server fe80::6", "expected-server-silent fe80::dead",
-                  "|", "|", "unexpected-server-gone 000200007ed966", "unexpected-server-gone fe80::6", "|"}));
+              (std::vector<std::string>{"expected-server-silent fe80::dead", "unexpected-server 000200007ed966",
+                                        "unexpected-server fe80::6", "|", "|", "unexpected-server-gone 000200007ed966",
+                                        "unexpected-server-gone fe80::6", "|"}));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 # --capture binds no port and reports every offer, direct and relayed, each with its sender's Ethernet address;
 # dhclient's lease and process stay as they were. It runs as nobody with cap_net_raw alone, holding no capability
 # once its sockets are open. Frames spoilt in each way a capture can meet (lab_bad_frames, from the server host)
-# are counted by kind and never taken as replies. Lab: --dhclient.
+# and good offers for another host or client are counted by kind and never taken as replies. Lab: --dhclient.
 set -euo pipefail
 source "$ORVANE_LAB_STATE"
 source "$(dirname "$0")/probe_lib.sh"
@@ -70,13 +70,14 @@ lab client -- sh -c 'cd "$1" && shift && exec "$@"' - "$RUN" "$ORVANE_BIN/orvane
 probe=$!
 for _ in $(seq 400); do grep -q '"type":"reply"' "$WORK/out" 2>/dev/null && break; sleep 0.02; done
 lab server -- "$ORVANE_BIN/lab_bad_frames" eth0 "$CLIENT_MAC" "$SERVER_IP" "$CLIENT_IP" ip-options bad-udp-checksum \
-    bad-ipv4-checksum bad-ipv4-length bad-udp-length fragment stacked-tags jumbo not-dhcp request >"$WORK/sent" \
+    bad-ipv4-checksum bad-ipv4-length bad-udp-length fragment stacked-tags jumbo not-dhcp request other-station \
+    other-address other-client other-transaction >"$WORK/sent" \
     || fail "lab_bad_frames: $(cat "$WORK/sent")"
 status=0
 wait "$probe" || status=$?
 [ "$status" -eq 0 ] || { cat "$WORK/err" >&2; fail "the probe among spoilt frames: status $status"; }
 [ "$(json_of '.[-1].frames | to_entries | map(select(.value > 0) | "\(.key)=\(.value)") | join(" ")')" \
-  = "oversized=1 stacked-tags=1 bad-ipv4-checksum=1 bad-ipv4-length=1 fragment=1 bad-udp-length=1 bad-udp-checksum=1 ip-options=1 requests-seen=1" ] \
+  = "oversized=1 stacked-tags=1 bad-ipv4-checksum=1 bad-ipv4-length=1 fragment=1 bad-udp-length=1 bad-udp-checksum=1 ip-options=1 requests-seen=1 other-station=1 other-address=1 other-client=1 other-transaction=1" ] \
     || fail "frame counts: $(json_of '.[-1].frames')"
 [ "$(json_of '.[-1] | "\(.not_dhcp) \(.kernel_drops) \(.verdict.status)"')" = "1 0 0" ] \
     || fail "the summary: $(tail -1 "$WORK/out")"

@@ -175,6 +175,7 @@ struct VerdictCase {
     int status;
     std::vector<Ipv4Address> unexpected;
     std::vector<Ipv4Address> silent;
+    long long drops = 0;  // datagrams the kernel dropped in the round
 };
 
 void PrintTo(const VerdictCase& c, std::ostream* out)
@@ -216,6 +217,9 @@ const VerdictCase kVerdictCases[] = {
     {"a_nak_warns", {kNakFromServer}, {kServer}, 1, {}, {}},
     {"a_relayed_offer_without_mask_does_not_warn", {kRelayedNoMask}, {kUpstream}, 0, {}, {}},
     {"a_concern_and_a_silent_server_is_critical", {kOutsideRelay}, {kUpstream, kServer}, 2, {}, {kServer}},
+    // A dropped datagram may have been the rogue's: never OK, and never milder than what was heard.
+    {"drops_make_an_expected_round_a_warning", {kFromServer}, {kServer}, 1, {}, {}, 1},
+    {"drops_leave_a_rogue_critical", {kFromRogue}, {kServer}, 2, {kAlias}, {kServer}, 3},
 };
 // clang-format on
 
@@ -228,6 +232,7 @@ TEST_P(VerdictRules, GiveTheExitStatus)
     std::int64_t at = 0;
     const std::vector<ExpectedServer> expected = expecting(c.expected);
     for (const R& r : c.replies) tally_reply(tally, record_of(r, at++), expected);
+    tally.kernel_drops = c.drops;
     const Verdict verdict = judge_tally(tally, expected);
     EXPECT_EQ(verdict.status, c.status);
     EXPECT_EQ(addresses_of(verdict.unexpected), c.unexpected);

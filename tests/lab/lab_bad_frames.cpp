@@ -1,12 +1,14 @@
 // Sends frames that a capture must count but not take as replies, each spoilt in one way, for the probe's capture
 // tests (Linux). Usage: lab_bad_frames IFACE TARGET_MAC SOURCE_IP TARGET_IP [KIND...]   (run only inside a lab)
-// Each frame carries an OFFER with the probe's transaction id from SOURCE_IP:67 to TARGET_IP:68, its server
-// identifier SOURCE_IP, so that only the spoiling keeps it from being a reply. KINDs (default: all but jumbo):
+// Each frame carries an OFFER with the probe's transaction id from SOURCE_IP:67 to TARGET_IP:68 for TARGET_MAC, its
+// server identifier SOURCE_IP, so that only the spoiling keeps it from being a reply. KINDs (default: all but jumbo):
 //   ip-options        a good frame with 4 bytes of IP options (a reply all the same)
 //   bad-udp-checksum  bad-ipv4-checksum  bad-ipv4-length  bad-udp-length  fragment  stacked-tags
 //   jumbo             a 2000-byte datagram (the link's MTU must allow it)
 //   not-dhcp          12 bytes of UDP to port 68
 //   request           a plain BOOTP request to 255.255.255.255:67, as another client might send
+//   other-station  other-address  other-client  other-transaction
+//                     a good offer for another host (Ethernet and IP address), IP address, chaddr or transaction id
 // Prints "sent KIND BYTES" per frame.
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,12 +22,13 @@
 
 namespace {
 
-std::vector<std::uint8_t> offer(const LabIp& server, std::size_t size)
+std::vector<std::uint8_t> offer(const LabIp& server, std::size_t size, const LabMac& client)
 {
     std::vector<std::uint8_t> message(size < 300 ? 300 : size, 0);
     message[0] = 2;  // BOOTREPLY
     message[1] = 1;
     message[2] = 6;
+    std::memcpy(message.data() + 28, client.data(), client.size());
     const std::uint8_t xid[4] = {0x9a, 0x02, 0x00, 0x00};
     std::memcpy(message.data() + 4, xid, 4);
     const std::uint8_t options[] = {0x63, 0x82, 0x53,      0x63,      53,        1,         2,
@@ -75,8 +78,8 @@ int main(int argc, char** argv)
     constexpr std::size_t udp = ip + 20;
     int status = 0;
     for (const std::string& kind : kinds) {
-        std::vector<std::uint8_t> frame =
-            lab_udp_frame(target, own, 0, source_ip, target_ip, 67, 68, offer(source_ip, kind == "jumbo" ? 1972 : 300));
+        std::vector<std::uint8_t> frame = lab_udp_frame(target, own, 0, source_ip, target_ip, 67, 68,
+                                                        offer(source_ip, kind == "jumbo" ? 1972 : 300, target));
         if (kind == "ip-options") {
             // IHL 6: one word of options (three NOPs and End), the UDP datagram moved behind them.
             const std::uint8_t options[4] = {1, 1, 1, 0};
@@ -97,7 +100,7 @@ int main(int argc, char** argv)
             put16(frame, ip + 6, 0x2000);  // more fragments follow
             fix_ip_checksum(frame, ip);
         } else if (kind == "stacked-tags") {
-            frame = lab_udp_frame(target, own, 5, source_ip, target_ip, 67, 68, offer(source_ip, 300));
+            frame = lab_udp_frame(target, own, 5, source_ip, target_ip, 67, 68, offer(source_ip, 300, target));
             const std::uint8_t outer[4] = {0x88, 0xA8, 0x00, 0x64};  // 802.1ad, service VLAN 100
             frame.insert(frame.begin() + 12, outer, outer + 4);
         } else if (kind == "not-dhcp") {
@@ -112,6 +115,15 @@ int main(int argc, char** argv)
             request[5] = 0x57;
             frame = lab_udp_frame({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, own, 0, {0, 0, 0, 0}, {255, 255, 255, 255}, 68,
                                   67, request);
+        } else if (kind.rfind("other-", 0) == 0) {
+            LabMac mac = target, chaddr = target;
+            LabIp ip = target_ip;
+            if (kind == "other-station") mac[5] ^= 1, ip[3] ^= 1, chaddr = mac;
+            if (kind == "other-address") ip[3] ^= 1;
+            if (kind == "other-client") chaddr[5] ^= 1;
+            std::vector<std::uint8_t> message = offer(source_ip, 300, chaddr);
+            if (kind == "other-transaction") message[4] ^= 0xFF;
+            frame = lab_udp_frame(mac, own, 0, source_ip, ip, 67, 68, message);
         } else if (kind != "jumbo") {
             std::fprintf(stderr, "lab_bad_frames: no kind %s\n", kind.c_str());
             return 2;
