@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "classic_bpf.h"
+#include "support/classic_bpf.h"
 #include "frame_samples.h"
 #include "protocol/capture_filter.h"
 

@@ -2,7 +2,7 @@
 // would be handed passes, everything else is refused.
 #include <gtest/gtest.h>
 
-#include "classic_bpf.h"
+#include "support/classic_bpf.h"
 #include "frame_samples.h"
 #include "protocol/reply_capture_filter.h"
 
