@@ -8,16 +8,20 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# FILE|TEXT ADDED (\n: a new line)|WHAT THE BREACH SAYS, or - for none
+mkdir "$work/tree"
+for layer in common protocol net host app cli support; do
+    [ ! -d "$source_dir/$layer" ] || cp -r "$source_dir/$layer" "$work/tree/"
+done
+
+# FILE|TEXT ADDED (\n: a new line)|WHAT THE BREACH SAYS, or - for none. Each row's text is taken out again after it.
 while IFS='|' read -r file text expected; do
-    rm -rf "$work/tree"
-    mkdir "$work/tree"
-    for layer in common protocol net host app cli support; do
-        [ ! -d "$source_dir/$layer" ] || cp -r "$source_dir/$layer" "$work/tree/"
-    done
-    printf '%b\n' "$text" >>"$work/tree/$file"
+    planted=$work/tree/$file
+    rm -f "$work/kept"
+    [ ! -f "$planted" ] || cp "$planted" "$work/kept"
+    printf '%b\n' "$text" >>"$planted"
     status=0
     bash "$check" "$work/tree" >/dev/null 2>"$work/err" || status=$?
+    if [ -f "$work/kept" ]; then mv "$work/kept" "$planted"; else rm "$planted"; fi
     if [ "$expected" = - ]; then
         [ "$status" -eq 0 ] || fail "$file '$text' is no breach: $(cat "$work/err")"
     else
