@@ -1,5 +1,5 @@
-// The receiver loop's two output operations. The loop calls them; each front end (the Qt
-// window, the Win32 window, the console probe, a test's fake) links its own definitions.
+// The receiver loop's two output operations. The loop calls them; each window program (the Qt
+// window, the Win32 window) and each test's fake window links its own definitions.
 // Both complete before they return and must do nothing harmful while no window exists.
 #pragma once
 

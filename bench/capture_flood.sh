@@ -20,13 +20,13 @@ if [ "${1:-}" = --inside ]; then
     # flood OPTIONS...: the probe with OPTIONS through the flood; prints "replies drops cpu_seconds".
     flood() {
         local probe
-        lab client -- "$bin/orvane-probe" "$@" --interface eth0 --no-log --format json --wait "$wait_s" \
-            >"$out" 2>/dev/null &
+        # lab.sh, not the lab function: lab.sh and ip netns exec each exec the next, so $! is the probe itself.
+        "$ORVANE_LAB" exec "$ORVANE_LAB_STATE" client -- "$bin/orvane-probe" "$@" --interface eth0 --no-log \
+            --format json --wait "$wait_s" >"$out" 2>/dev/null &
         probe=$!
-        sleep 1  # its DISCOVER out and the servers' offers in
-        local pid
-        pid=$(for p in $(ip netns pids "$NS_CLIENT"); do
-                  [ "$(cat "/proc/$p/comm" 2>/dev/null)" = orvane-probe ] && echo "$p"; done | head -1)
+        local pid=$probe
+        # Its DISCOVER out and both servers' offers in.
+        for _ in $(seq 100); do [ "$(grep -c '"type":"reply"' "$out")" -ge 2 ] && break; sleep 0.05; done
         lab relay -- "$bin/lab_forge" "$CLIENT_IP" 68 "$count" "$rate" >/dev/null
         # The probe's CPU time, read just before its wait runs out (its process is still there to read).
         local ticks=0 tck

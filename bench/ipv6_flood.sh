@@ -14,15 +14,14 @@ if [ "${1:-}" = --inside ]; then
     lab() { "$ORVANE_LAB" exec "$ORVANE_LAB_STATE" "$@"; }
     out=$(mktemp) rss=$(mktemp)
     wait_s=$(awk -v c="$count" -v r="$rate" 'BEGIN {printf "%d", 2 * c / r + 4}')
-    pid_file=$(mktemp -u)
-    # The probe's own process id, from the shell it replaces, for its /proc/PID/status.
-    lab client -- sh -c 'echo $$ >"$1"; shift; exec "$@"' - "$pid_file" "$bin/orvane-probe" -6 --interface eth0 \
-        --no-log --format nagios --wait "$wait_s" >"$out" &
+    # lab.sh, not the lab function: lab.sh and ip netns exec each exec the next, so $! is the probe itself, whose
+    # /proc/PID/status is sampled.
+    "$ORVANE_LAB" exec "$ORVANE_LAB_STATE" client -- "$bin/orvane-probe" -6 --interface eth0 --no-log \
+        --format nagios --wait "$wait_s" >"$out" &
     probe=$!
-    for _ in $(seq 100); do [ -s "$pid_file" ] && break; sleep 0.02; done
-    pid=$(cat "$pid_file")
-    rm -f "$pid_file"
-    sleep 1
+    pid=$probe
+    # The flood starts once the probe listens on port 546.
+    for _ in $(seq 100); do lab client -- grep -q ':0222 ' /proc/net/udp6 && break; sleep 0.05; done
     ( while kill -0 "$pid" 2>/dev/null; do awk '/VmRSS/ {print $2}' "/proc/$pid/status" 2>/dev/null; sleep 0.5; done ) >"$rss" &
     sampler=$!
     started=$(date +%s%N)

@@ -13,7 +13,7 @@
 #include "protocol/capture_filter.h"
 #include "protocol/frame_builder.h"
 #include "protocol/frame_decoder.h"
-#include "tests/protocol/classic_bpf.h"
+#include "support/classic_bpf.h"
 
 namespace {
 

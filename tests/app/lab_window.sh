@@ -17,7 +17,7 @@ mkdir -p "$run"
 
 capture() {  # capture DPORT COUNT SECONDS OUT: in the background, ready when it returns
     rm -f "$WORK/ready.$1"
-    lab client -- "$ORVANE_BIN/lab_capture" "$CLIENT_IF" "$3" "$2" "$4" --dport "$1" --ready "$WORK/ready.$1" &
+    lab_bg client -- "$ORVANE_BIN/lab_capture" "$CLIENT_IF" "$3" "$2" "$4" --dport "$1" --ready "$WORK/ready.$1"
     for _ in $(seq 100); do [ -f "$WORK/ready.$1" ] && return 0; sleep 0.05; done
     fail "the capture of port $1 did not start"
 }

@@ -76,11 +76,11 @@ ended_ms=$((($(date +%s%N) - ending) / 1000000))
 # Port 67 held as well, by root with every right: status 1, as it always was.
 # The holder lets go once its file is removed.
 rm -f "$WORK/holding"
-lab client -- python3 -c 'import os, socket, sys, time
+lab_bg client -- "$(command -v /usr/bin/python3 python3 | head -n 1)" -c 'import os, socket, sys, time
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.bind(("", 67))
 open(sys.argv[1], "w").close()
-while os.path.exists(sys.argv[1]) and time.sleep(0.05) is None: pass' "$WORK/holding" &
+while os.path.exists(sys.argv[1]) and time.sleep(0.05) is None: pass' "$WORK/holding"
 holder=$!
 for _ in $(seq 100); do [ -f "$WORK/holding" ] && break; sleep 0.05; done
 [ -f "$WORK/holding" ] || fail "port 67 could not be held"

@@ -27,10 +27,12 @@ dhclient_untouched
 chmod 755 "$WORK" && chmod 777 "$RUN"
 program=$WORK/orvane-probe
 cp "$ORVANE_BIN/orvane-probe" "$program" && chmod 755 "$program"
-as_nobody() {  # as_nobody CAPS ARGS...
-    local caps=$1
+as_nobody() {  # as_nobody [--bg] CAPS ARGS...
+    local run=lab caps
+    [ "$1" != --bg ] || { run=lab_bg; shift; }
+    caps=$1
     shift
-    lab client -- setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps="$caps" --ambient-caps="$caps" \
+    "$run" client -- setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps="$caps" --ambient-caps="$caps" \
         sh -c 'cd "$1" && shift && exec "$@"' - "$RUN" "$program" "$@"
 }
 status=0
@@ -38,23 +40,15 @@ as_nobody -all --capture --interface eth0 --wait 1 >"$WORK/out" 2>"$WORK/err" ||
 [ "$status" -eq 3 ] || fail "no right: status $status"
 grep -q "cannot open a packet socket on interface eth0: Operation not permitted; --capture needs cap_net_raw" "$WORK/err" \
     || fail "no right: $(cat "$WORK/err")"
-as_nobody +net_raw --capture --interface eth0 --expect "$SERVER_IP,$UPSTREAM_IP" --wait 2 >"$WORK/out" 2>"$WORK/err" &
-launcher=$!
-pid=
-for _ in $(seq 100); do
-    for candidate in $(ip netns pids "$NS_CLIENT"); do
-        [ "$(cat "/proc/$candidate/comm" 2>/dev/null)" = orvane-probe ] && pid=$candidate
-    done
-    [ -n "$pid" ] && grep -q "Packets Sent" "$WORK/err" 2>/dev/null && break
-    sleep 0.05
-done
-[ -n "$pid" ] || fail "the probe did not start as nobody: $(cat "$WORK/err")"
+as_nobody --bg +net_raw --capture --interface eth0 --expect "$SERVER_IP,$UPSTREAM_IP" --wait 2 >"$WORK/out" 2>"$WORK/err"
+pid=$!
+within 10 "the capture's DISCOVER sent as nobody" grep -q "Packets Sent" "$WORK/err"
 for field in CapInh CapPrm CapEff CapAmb; do
     value=$(awk -v f="$field:" '$1 == f {print $2}' "/proc/$pid/status")
     [ "$value" = 0000000000000000 ] || fail "$field is $value while capturing"
 done
 status=0
-wait "$launcher" || status=$?
+wait "$pid" || status=$?
 [ "$status" -eq 0 ] || { cat "$WORK/out" "$WORK/err" >&2; fail "cap_net_raw alone: status $status"; }
 has_line "Verdict 0: every reply came from an expected server" "as nobody with cap_net_raw"
 
@@ -65,16 +59,15 @@ for link in "server eth0" "switch p-server" "switch p-client" "switch br0" "clie
     set -- $link
     lab "$1" -- ip link set "$2" mtu 9000
 done
-lab client -- sh -c 'cd "$1" && shift && exec "$@"' - "$RUN" "$ORVANE_BIN/orvane-probe" --capture --interface eth0 \
-    --expect "$SERVER_IP,$UPSTREAM_IP" --wait 4 --format json >"$WORK/out" 2>"$WORK/err" &
-probe=$!
-for _ in $(seq 400); do grep -q '"type":"reply"' "$WORK/out" 2>/dev/null && break; sleep 0.02; done
+probe_bg client --capture --interface eth0 --expect "$SERVER_IP,$UPSTREAM_IP" --wait 4 --format json \
+    >"$WORK/out" 2>"$WORK/err"
+within 4 "a reply through the capture" grep -q '"type":"reply"' "$WORK/out"
 lab server -- "$ORVANE_BIN/lab_bad_frames" eth0 "$CLIENT_MAC" "$SERVER_IP" "$CLIENT_IP" ip-options bad-udp-checksum \
     bad-ipv4-checksum bad-ipv4-length bad-udp-length fragment stacked-tags jumbo not-dhcp request other-station \
     other-address other-client other-transaction >"$WORK/sent" \
     || fail "lab_bad_frames: $(cat "$WORK/sent")"
 status=0
-wait "$probe" || status=$?
+wait "$PROBE_PID" || status=$?
 [ "$status" -eq 0 ] || { cat "$WORK/err" >&2; fail "the probe among spoilt frames: status $status"; }
 [ "$(json_of '.[-1].frames | to_entries | map(select(.value > 0) | "\(.key)=\(.value)") | join(" ")')" \
   = "oversized=1 stacked-tags=1 bad-ipv4-checksum=1 bad-ipv4-length=1 fragment=1 bad-udp-length=1 bad-udp-checksum=1 ip-options=1 requests-seen=1 other-station=1 other-address=1 other-client=1 other-transaction=1" ] \

@@ -14,10 +14,7 @@ before=$(promiscuity)
 
 # start_capturing ARGS...: the probe in the background; returns once it has sent its DISCOVER.
 start_capturing() {
-    rm -f "$WORK/probe.pid"
-    lab client -- sh -c 'echo $$ >"$1"; cd "$2" && shift 3 && exec "$0" "$@"' "$ORVANE_BIN/orvane-probe" \
-        "$WORK/probe.pid" "$RUN" - --capture --interface eth0 --no-log "$@" >"$WORK/out" 2>"$WORK/err" &
-    PROBE_PID=$!
+    probe_bg client --capture --interface eth0 --no-log "$@" >"$WORK/out" 2>"$WORK/err"
     for _ in $(seq 100); do grep -q "Packets Sent" "$WORK/err" 2>/dev/null && return 0; sleep 0.02; done
     fail "the probe did not send: $(cat "$WORK/err")"
 }
@@ -42,7 +39,7 @@ expect_status 0 "plain probe"
 # SIGKILL leaves nothing behind: the kernel drops the membership with the socket.
 start_capturing --mac "$other" --wait 10
 [ "$(promiscuity)" -eq $((before + 1)) ] || fail "not promiscuous before the kill"
-lab client -- kill -KILL "$(cat "$WORK/probe.pid")"
+kill -KILL "$PROBE_PID"
 wait "$PROBE_PID" 2>/dev/null || true
 PROBE_PID=
 [ "$(promiscuity)" -eq "$before" ] || fail "promiscuity $(promiscuity) after SIGKILL, not $before"

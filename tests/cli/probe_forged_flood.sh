@@ -9,10 +9,11 @@ source "$(dirname "$0")/probe_lib.sh"
 FORGED=${FORGED:-20000}
 RATE=${RATE:-4000}
 WAIT=$(( FORGED / RATE + 5 ))
-lab client -- sh -c 'cd "$1" && shift && exec /usr/bin/time -f "%U %S %M" -o "$0" "$@"' "$WORK/time" "$RUN" \
-    "$ORVANE_BIN/orvane-probe" --format json --wait "$WAIT" --expect "$SERVER_IP,$UPSTREAM_IP" >"$WORK/out" 2>"$WORK/err" &
+lab_bg client -- sh -c 'cd "$1" && shift && exec /usr/bin/time -f "%U %S %M" -o "$0" "$@"' "$WORK/time" "$RUN" \
+    "$ORVANE_BIN/orvane-probe" --format json --wait "$WAIT" --expect "$SERVER_IP,$UPSTREAM_IP" >"$WORK/out" 2>"$WORK/err"
 PROBE_PID=$!
-for _ in $(seq 100); do lab client -- grep -q ':0044 ' /proc/net/udp && break; sleep 0.05; done
+port_68_bound() { lab client -- grep -q ':0044 ' /proc/net/udp; }
+within 10 "the probe bound to port 68" port_68_bound
 # From the relay host, whose address no --expect names (the servers' own would make every forgery expected).
 sent=$(lab relay -- "$ORVANE_BIN/lab_forge" "$CLIENT_IP" 68 "$FORGED" "$RATE") || fail "the forger failed"
 status=0

@@ -67,9 +67,9 @@ jq -e --arg duid "$ROGUE6_DUID" --arg router "$ROGUE6_LL6" '.type == "summary" a
     || fail "the summary: $summary"
 
 # A stranger's ADVERTISE (another exchange's transaction id, our client identifier) is counted, not tallied.
-run_probe_on client -6 --interface eth0 --wait 5 --no-log &
-probe=$!
-sleep 1
+probe_bg client -6 --interface eth0 --wait 5 --no-log >"$WORK/out" 2>"$WORK/err"
+# The stranger's ADVERTISE goes out once the probe's SOLICIT has been answered.
+within 10 "the first ADVERTISE reported" grep -q "^DHCPv6 ADVERTISE from" "$WORK/out"
 client_duid=00030001${CLIENT_MAC//:/}
 advertise=02abcdef0001000a${client_duid}0002000e${SERVER6_DUID}
 # Debian's own python3: a version manager's shim takes seconds to start.
@@ -77,7 +77,7 @@ lab server -- "$(command -v /usr/bin/python3 python3 | head -n 1)" -c 'import so
 s = socket.socket(socket.AF_INET6, socket.SOCK_DGRAM)
 s.sendto(bytes.fromhex(sys.argv[1]), (sys.argv[2] + "%eth0", 546))' "$advertise" "$CLIENT_LL6" \
     || fail "cannot send the stranger's ADVERTISE"
-wait "$probe" || true
+wait "$PROBE_PID" || true
 grep -q "^Verdict 0: IPv6: something answered" "$WORK/out" || { cat "$WORK/out" >&2; fail "the stranger's run"; }
 grep -q "^ Transaction id is not this round's" "$WORK/out" || fail "the stranger's ADVERTISE is not marked"
 grep -q "^IPv6: 1 answer with another transaction id or client" "$WORK/out" \
@@ -85,13 +85,13 @@ grep -q "^IPv6: 1 answer with another transaction id or client" "$WORK/out" \
 grep -q "^DHCPv6 server $SERVER6_DUID: 1 answer " "$WORK/out" || fail "the stranger's ADVERTISE was tallied"
 
 # --monitor: the rogues found, then stopped while it runs; each event once, with family ipv6 and the metrics' records.
-lab client -- sh -c 'cd "$1" && shift && exec timeout -s INT 7 "$@"' - "$RUN" "$ORVANE_BIN/orvane-probe" -6 \
+lab_bg client -- sh -c 'cd "$1" && shift && exec timeout -s INT 7 "$@"' - "$RUN" "$ORVANE_BIN/orvane-probe" -6 \
     --interface eth0 --monitor --interval 1 --no-log --expect "$SERVER6_DUID,$UPSTREAM6_DUID" \
-    --expect-router "$SERVER_LL6" --metrics-file "$WORK/probe.prom" >"$WORK/out" 2>"$WORK/err" &
+    --expect-router "$SERVER_LL6" --metrics-file "$WORK/probe.prom" >"$WORK/out" 2>"$WORK/err"
 monitor=$!
-for _ in $(seq 100); do grep -q "Verdict 2" "$WORK/out" 2>/dev/null && break; sleep 0.05; done
-sleep 1
-grep -q 'family="ipv6".*server="'"$ROGUE6_DUID"'"' "$WORK/probe.prom" || fail "no ipv6 record of the rogue: $(cat "$WORK/probe.prom")"
+within 10 "a round with the rogues" grep -q "Verdict 2" "$WORK/out"
+rogue_recorded() { grep -q 'family="ipv6".*server="'"$ROGUE6_DUID"'"' "$WORK/probe.prom" 2>/dev/null; }
+within 5 "an ipv6 record of the rogue in the metrics file" rogue_recorded
 # The rogues stop: OK, with --quick as soon as everything named has answered.
 kill "$(cat "$LAB_DIR/rogue6.pid")" "$(cat "$RADVD_PID_FILE")"
 wait "$monitor" || true

@@ -8,14 +8,12 @@ source "$ORVANE_LAB_STATE"
 source "$(dirname "$0")/probe_lib.sh"
 
 # The holder: a socket on [::]:546 as a host's DHCPv6 client keeps one.
-lab client -- "$(command -v /usr/bin/python3 python3 | head -n 1)" -c 'import socket, time
+lab_bg client -- "$(command -v /usr/bin/python3 python3 | head -n 1)" -c 'import socket, time
 s = socket.socket(socket.AF_INET6, socket.SOCK_DGRAM)
 s.bind(("::", 546))
-time.sleep(60)' &
-holder=$!
-# probe_lib's own cleanup as well: this trap takes its place.
-trap 'set +e; kill $holder 2>/dev/null; wait $holder 2>/dev/null; rm -rf "$WORK"; true' EXIT
-for _ in $(seq 100); do lab client -- grep -q ':0222 ' /proc/net/udp6 && break; sleep 0.05; done
+time.sleep(60)'
+port_546_held() { lab client -- grep -q ':0222 ' /proc/net/udp6; }
+within 10 "port 546 held" port_546_held
 
 run_probe_on client -6 --interface eth0 --wait 1 --no-log
 expect_status 3 "port 546 held"

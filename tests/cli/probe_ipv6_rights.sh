@@ -10,11 +10,13 @@ chmod 777 "$RUN"
 program=$WORK/orvane-probe
 cp "$ORVANE_BIN/orvane-probe" "$program"
 chmod 755 "$program"
-as_nobody() {  # as_nobody CAPS ARGS...: the probe as nobody with the given inheritable/ambient capabilities
-    local caps=$1
+as_nobody() {  # as_nobody [--bg] CAPS ARGS...: the probe as nobody with the given inheritable/ambient capabilities
+    local run=lab caps
+    [ "$1" != --bg ] || { run=lab_bg; shift; }
+    caps=$1
     shift
-    lab client -- setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps="$caps" --ambient-caps="$caps" \
-        sh -c 'cd "$1" && echo $$ >pid && shift && exec "$@"' - "$RUN" "$program" "$@"
+    "$run" client -- setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps="$caps" --ambient-caps="$caps" \
+        sh -c 'cd "$1" && shift && exec "$@"' - "$RUN" "$program" "$@"
 }
 
 # caps | arguments | status | what stderr or stdout says
@@ -33,11 +35,10 @@ done <<ROWS
 ROWS
 
 # While it listens, the probe holds no capability.
-as_nobody -all,+net_bind_service,+net_raw -6 --interface eth0 --wait 2 --no-log >"$WORK/out" 2>"$WORK/err" &
-probe=$!
-sleep 1
-pid=$(cat "$RUN/pid")
+as_nobody --bg -all,+net_bind_service,+net_raw -6 --interface eth0 --wait 2 --no-log >"$WORK/out" 2>"$WORK/err"
+pid=$!
+within 10 "the first answer reported" grep -q . "$WORK/out"
 grep -q '^CapEff:	0000000000000000$' "/proc/$pid/status" || fail "capabilities kept: $(grep Cap "/proc/$pid/status")"
 grep -q '^CapPrm:	0000000000000000$' "/proc/$pid/status" || fail "permitted capabilities kept"
-wait "$probe"
+wait "$pid"
 pass "-6 says which right each socket needs, runs with both, -6 --capture with cap_net_raw alone, and drops them"

@@ -6,18 +6,20 @@ RUN=$WORK/run
 mkdir -p "$RUN"
 PROBE_PID=
 
-# start_probe [WAIT]: orvane-probe on the client (with its default wait when WAIT is empty), LogFile in
-# $RUN, output in $WORK/out and $WORK/err. The probe's own process id lands in $WORK/probe.pid, for signals.
-start_probe() {
-    rm -f "$WORK/probe.pid"
-    lab client -- sh -c 'echo $$ >"$1"; cd "$2" && shift 3 && exec "$0" "$@"' "$ORVANE_BIN/orvane-probe" \
-        "$WORK/probe.pid" "$RUN" - ${1:+--wait "$1"} >"$WORK/out" 2>"$WORK/err" &
+# probe_bg HOST ARGS...: orvane-probe on HOST in $RUN as a background job (call it without &, redirect at the call);
+# $PROBE_PID is the probe itself, for signals and wait_probe.
+probe_bg() {
+    local host=$1
+    shift
+    lab_bg "$host" -- sh -c 'cd "$1" && shift && exec "$@"' - "$RUN" "$ORVANE_BIN/orvane-probe" "$@"
     PROBE_PID=$!
-    for _ in $(seq 100); do [ -s "$WORK/probe.pid" ] && return 0; sleep 0.05; done
-    fail "orvane-probe did not start"
 }
 
-signal_probe() { kill "-$1" "$(cat "$WORK/probe.pid")"; }
+# start_probe [WAIT]: orvane-probe on the client (with its default wait when WAIT is empty), LogFile in
+# $RUN, output in $WORK/out and $WORK/err.
+start_probe() { probe_bg client ${1:+--wait "$1"} >"$WORK/out" 2>"$WORK/err"; }
+
+signal_probe() { kill "-$1" "$PROBE_PID"; }
 
 # run_probe_on HOST [ARGS...]: orvane-probe on HOST in $RUN until it ends; stdout in $WORK/out, stderr in
 # $WORK/err, exit status in $STATUS, wall time in $TOOK_MS.
@@ -93,7 +95,3 @@ octets() {
     printf '%d.%d.%d.%d' "0x${h:0:2}" "0x${h:2:2}" "0x${h:4:2}" "0x${h:6:2}"
 }
 
-trap 'set +e
-      [ -s "$WORK/probe.pid" ] && kill "$(cat "$WORK/probe.pid")" 2>/dev/null
-      for p in $CAPTURE_PID $PROBE_PID; do kill "$p" 2>/dev/null; done
-      rm -rf "$WORK"; true' EXIT

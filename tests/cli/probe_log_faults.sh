@@ -33,14 +33,12 @@ rm -f "$RUN/LogFile"
 
 # --log naming a FIFO that has a reader: still no record goes in, and the reader sees an empty stream.
 mkfifo "$WORK/fifo"
-lab client -- cat "$WORK/fifo" >"$WORK/fifo.read" &
+lab_bg client -- cat "$WORK/fifo" >"$WORK/fifo.read"
 reader=$!
-for _ in $(seq 100); do [ "$(cat "/proc/$reader/comm" 2>/dev/null)" = cat ] && break; sleep 0.02; done
-sleep 0.1  # blocked in open() by now, waiting for a writer
-rm -f "$WORK/probe.pid"
-lab client -- sh -c 'echo $$ >"$1"; cd "$2" && shift 2 && exec "$@"' - "$WORK/probe.pid" "$RUN" \
-    "$ORVANE_BIN/orvane-probe" --log "$WORK/fifo" --wait 30 >"$WORK/out" 2>"$WORK/err" &
-PROBE_PID=$!
+# Its open() waits for a writer in the kernel's wait_for_partner.
+reader_waits() { [ "$(cat "/proc/$reader/wchan" 2>/dev/null)" = wait_for_partner ]; }
+within 5 "the FIFO's reader blocked in open(), waiting for a writer" reader_waits
+probe_bg client --log "$WORK/fifo" --wait 30 >"$WORK/out" 2>"$WORK/err"
 end_on_sigterm "--log FIFO"
 grep -q "raw log $WORK/fifo cannot be written (not a regular file)" "$WORK/err" || fail "--log FIFO: $(cat "$WORK/err")"
 kill "$reader" 2>/dev/null || true

@@ -9,10 +9,12 @@ source "$(dirname "$0")/probe_lib.sh"
 
 # Start-up: a port under 1024 (the rights are dropped before the exposer binds), an address this host does not
 # have, a port another program holds. Each ends with 3 and its reason, and no DISCOVER leaves.
-lab client -- python3 -c 'import socket,sys,time; s=socket.socket(); s.bind((sys.argv[1], 9465)); s.listen(); time.sleep(30)' \
-    "$CLIENT_IP" &
+# Debian's own python3: a version manager's shim takes seconds to start.
+lab_bg client -- "$(command -v /usr/bin/python3 python3 | head -n 1)" -c 'import socket,sys,time; s=socket.socket(); s.bind((sys.argv[1], 9465)); s.listen(); time.sleep(30)' \
+    "$CLIENT_IP"
 holder=$!
-for _ in $(seq 50); do lab client -- grep -q ':2429 ' /proc/net/tcp && break; sleep 0.1; done
+port_held() { lab client -- grep -q ':24F9 ' /proc/net/tcp; }  # 9465
+within 20 "port 9465 held" port_held
 start_capture client "$CLIENT_IF" 67 1 6
 for listen in "$CLIENT_IP:80" "192.0.2.99:9464" "$CLIENT_IP:9465"; do
     run_probe_on client --monitor --interval 1 --no-log --metrics-listen "$listen"
@@ -21,17 +23,15 @@ for listen in "$CLIENT_IP:80" "192.0.2.99:9464" "$CLIENT_IP:9465"; do
     [ "$(wc -l <"$WORK/err")" -eq 1 ] || fail "$listen: more than the reason: $(cat "$WORK/err")"
 done
 kill "$holder"
+wait "$holder" || true
 wait_capture
 [ ! -s "$WORK/capture" ] || fail "a probe that could not serve its metrics sent a DISCOVER"
 
 # A textfile whose folder is missing, then made, then read-only, then writable: four changes, four lines.
 folder=$WORK/textfile
 file=$folder/orvane.prom
-rm -f "$WORK/probe.pid"
-lab client -- sh -c 'echo $$ >"$1"; cd "$2" && shift 2 && exec "$@"' - "$WORK/probe.pid" "$RUN" \
-    "$ORVANE_BIN/orvane-probe" --monitor --interval 1 --no-log --format json --expect "$SERVER_IP,$UPSTREAM_IP" \
-    --metrics-file "$file" >"$WORK/out" 2>"$WORK/err" &
-PROBE_PID=$!
+probe_bg client --monitor --interval 1 --no-log --format json --expect "$SERVER_IP,$UPSTREAM_IP" \
+    --metrics-file "$file" >"$WORK/out" 2>"$WORK/err"
 rounds() { grep -c '"type":"round"' "$WORK/out" || true; }
 wait_rounds() {  # wait_rounds N: until N rounds have been reported
     for _ in $(seq 100); do [ "$(rounds)" -ge "$1" ] && return 0; sleep 0.1; done
@@ -53,6 +53,9 @@ for _ in $(seq 150); do
     reads=$((reads + 1))
     sleep 0.02
 done
+# The file written again after the last change comes with the round after it.
+written_again_twice() { [ "$(grep -c "^orvane-probe: the metrics file $file is written again\$" "$WORK/err")" -ge 2 ]; }
+within 10 "the textfile written again" written_again_twice
 cannot=$(grep -c "^orvane-probe: the metrics file $file cannot be written (" "$WORK/err" || true)
 again=$(grep -c "^orvane-probe: the metrics file $file is written again\$" "$WORK/err" || true)
 [ "$cannot" -eq 2 ] && [ "$again" -eq 2 ] || { cat "$WORK/err" >&2; fail "state lines: $cannot cannot, $again again"; }
@@ -66,18 +69,15 @@ total=$(rounds)
     || fail "rounds_total $(grep '^orvane_rounds_total' "$file") after $total rounds"
 
 # SIGTERM half a second into a round of 5 s: the probe ends within a second; the file is whole, nothing left beside it.
-kill -TERM "$(cat "$WORK/probe.pid")"
+kill -TERM "$PROBE_PID"
 wait "$PROBE_PID" || true
 PROBE_PID=
-rm -f "$WORK/probe.pid"
-lab client -- sh -c 'echo $$ >"$1"; cd "$2" && shift 2 && exec "$@"' - "$WORK/probe.pid" "$RUN" \
-    "$ORVANE_BIN/orvane-probe" --monitor --interval 5 --no-log --format json --expect "$SERVER_IP,$UPSTREAM_IP" \
-    --metrics-file "$file" >"$WORK/out" 2>"$WORK/err" &
-PROBE_PID=$!
+probe_bg client --monitor --interval 5 --no-log --format json --expect "$SERVER_IP,$UPSTREAM_IP" \
+    --metrics-file "$file" >"$WORK/out" 2>"$WORK/err"
 wait_rounds 1
 sleep 0.5
 started=$(date +%s%N)
-kill -TERM "$(cat "$WORK/probe.pid")"
+kill -TERM "$PROBE_PID"
 status=0
 wait "$PROBE_PID" || status=$?
 PROBE_PID=

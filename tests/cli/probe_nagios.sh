@@ -8,8 +8,6 @@ source "$(dirname "$0")/probe_lib.sh"
 COMMANDS=$(cd "$(dirname "$0")/../../contrib/nagios" && pwd)/orvane-probe.cfg
 NAG=$WORK/nagios
 mkdir -p "$NAG/checkresults"
-NAGIOS_PID=
-trap 'set +e; [ -z "$NAGIOS_PID" ] || { kill "$NAGIOS_PID"; wait "$NAGIOS_PID"; }; rm -rf "$WORK"; true' EXIT
 
 # The rogue waits until the first verdict is in.
 kill "$(cat "$LAB_DIR/rogue.pid")"
@@ -93,7 +91,6 @@ CONFIG
 lab client -- nagios4 -v "$NAG/nagios.cfg" >"$NAG/verify" 2>&1 || { cat "$NAG/verify" >&2; fail "nagios4 -v"; }
 # The probe runs in the run folder, as from a supervisor.
 ( cd "$RUN" && exec "$ORVANE_LAB" exec "$ORVANE_LAB_STATE" client -- nagios4 "$NAG/nagios.cfg" ) >"$NAG/out" 2>&1 &
-NAGIOS_PID=$!
 
 # service FIELD: the DHCP service's FIELD in Nagios's status file.
 service() {

@@ -48,15 +48,16 @@ done
 
 # Descriptors 0-2 closed at start: they are /dev/null while the probe runs, the sockets come after them, and
 # the verdict is the LAN's.
-rm -f "$WORK/probe.pid"
 status=0
-lab client -- sh -c 'echo $$ >"$1"; cd "$2" && shift 2 && exec "$@" <&- >&- 2>&-' - "$WORK/probe.pid" "$RUN" \
-    "$ORVANE_BIN/orvane-probe" --wait 2 --format json --expect "$SERVER_IP,$UPSTREAM_IP" &
+lab_bg client -- sh -c 'cd "$1" && shift && exec "$@" <&- >&- 2>&-' - "$RUN" \
+    "$ORVANE_BIN/orvane-probe" --wait 2 --format json --expect "$SERVER_IP,$UPSTREAM_IP"
 PROBE_PID=$!
-for _ in $(seq 100); do [ -s "$WORK/probe.pid" ] && break; sleep 0.05; done
-pid=$(cat "$WORK/probe.pid")
-for _ in $(seq 100); do [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = orvane-probe ] && break; sleep 0.02; done
-sleep 0.5
+pid=$PROBE_PID
+# Its rights are dropped once every socket is open.
+started_up() {
+    [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = orvane-probe ] && grep -q '^CapEff:	0*$' "/proc/$pid/status"
+}
+within 10 "the probe's start-up" started_up
 for fd in 0 1 2; do
     [ "$(readlink "/proc/$pid/fd/$fd")" = /dev/null ] || fail "descriptor $fd is $(readlink "/proc/$pid/fd/$fd")"
 done

@@ -12,10 +12,12 @@ chmod 777 "$RUN"
 program=$WORK/orvane-probe
 cp "$ORVANE_BIN/orvane-probe" "$program"
 chmod 755 "$program"
-as_nobody() {  # as_nobody CAPS ARGS...: the probe as nobody with the given inheritable/ambient capabilities
-    local caps=$1
+as_nobody() {  # as_nobody [--bg] CAPS ARGS...: the probe as nobody with the given inheritable/ambient capabilities
+    local run=lab caps
+    [ "$1" != --bg ] || { run=lab_bg; shift; }
+    caps=$1
     shift
-    lab client -- setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps="$caps" --ambient-caps="$caps" \
+    "$run" client -- setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps="$caps" --ambient-caps="$caps" \
         sh -c 'cd "$1" && shift && exec "$@"' - "$RUN" "$program" "$@"
 }
 
@@ -44,24 +46,16 @@ done
 kernel=$(uname -r)
 for args in "" "--interface $CLIENT_IF"; do
     # shellcheck disable=SC2086
-    as_nobody +net_bind_service $args --expect "$SERVER_IP,$UPSTREAM_IP" --wait 2 >"$WORK/out" 2>"$WORK/err" &
-    launcher=$!
-    pid=
-    for _ in $(seq 100); do
-        for candidate in $(ip netns pids "$NS_CLIENT"); do
-            [ "$(cat "/proc/$candidate/comm" 2>/dev/null)" = orvane-probe ] && pid=$candidate
-        done
-        [ -n "$pid" ] && [ "$(grep -c . "$WORK/out" 2>/dev/null || true)" -gt 0 ] && break
-        sleep 0.05
-    done
-    [ -n "$pid" ] || fail "the probe did not start as nobody: $(cat "$WORK/err")"
+    as_nobody --bg +net_bind_service $args --expect "$SERVER_IP,$UPSTREAM_IP" --wait 2 >"$WORK/out" 2>"$WORK/err"
+    pid=$!
+    within 10 "the probe's first report as nobody" grep -q . "$WORK/out"
     [ "$(stat -c %U "/proc/$pid")" = nobody ] || fail "the probe does not run as nobody"
     for field in CapInh CapPrm CapEff CapAmb; do
         value=$(awk -v f="$field:" '$1 == f {print $2}' "/proc/$pid/status")
         [ "$value" = 0000000000000000 ] || fail "'$args': $field is $value after start-up"
     done
     status=0
-    wait "$launcher" || status=$?
+    wait "$pid" || status=$?
     [ "$status" -eq 0 ] || { cat "$WORK/out" "$WORK/err" >&2; fail "'$args' with cap_net_bind_service: status $status"; }
     has_line "Verdict 0: every reply came from an expected server" "'$args' as nobody"
 done

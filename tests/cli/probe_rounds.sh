@@ -28,17 +28,16 @@ done <"$WORK/capture"
     || fail "per-server counts: $(json_of '.[-1].servers')"
 
 # --monitor --output full: a round a second until SIGINT, each with its line and servers, then the run's summary.
-rm -f "$WORK/probe.pid"
-lab client -- sh -c 'echo $$ >"$1"; cd "$2" && shift 2 && exec "$@"' - "$WORK/probe.pid" "$RUN" \
-    "$ORVANE_BIN/orvane-probe" --monitor --interval 1 --output full --expect "$SERVER_IP,$UPSTREAM_IP" >"$WORK/out" 2>"$WORK/err" &
-PROBE_PID=$!
-sleep 3.5
+probe_bg client --monitor --interval 1 --output full --expect "$SERVER_IP,$UPSTREAM_IP" >"$WORK/out" 2>"$WORK/err"
+complete_rounds() { grep -c '^Round [0-9]* ended .*: 2 replies from 2 servers; Verdict 0: ' "$WORK/out" || true; }
+three_rounds() { [ "$(complete_rounds)" -ge 3 ]; }
+within 20 "three complete rounds" three_rounds
 signal_probe INT
 status=0
 wait "$PROBE_PID" || status=$?
 PROBE_PID=
 [ "$status" -eq 0 ] || { cat "$WORK/out" "$WORK/err" >&2; fail "--monitor ended with $status after SIGINT"; }
-rounds=$(grep -c '^Round [0-9]* ended .*: 2 replies from 2 servers; Verdict 0: ' "$WORK/out" || true)
+rounds=$(complete_rounds)
 [ "$rounds" -ge 3 ] || { cat "$WORK/out" >&2; fail "expected at least 3 complete rounds, saw $rounds"; }
 [ "$(grep -c '^ Server .* expected: 1 reply, 1 offer, 1 round, ' "$WORK/out")" -ge $((rounds * 2)) ] \
     || fail "the rounds do not each list both servers"

@@ -17,7 +17,7 @@ fi
 "$WINE_RUN" --check "$ARCH" || exit $?
 # The prefix is new, so its wineserver (which owns the sockets) starts on the client host.
 WINEPREFIX=$WORK/prefix
-trap 'lab client -- env WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true; rm -rf "$WORK"' EXIT
+trap 'lab client -- env WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true; lab_cleanup' EXIT
 wine_probe() {  # wine_probe ARGS...: status in $STATUS, stdout (CR removed) in $WORK/out, stderr in $WORK/err
     STATUS=0
     lab client -- env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= \

@@ -11,7 +11,7 @@ WINE_RUN=${ORVANE_WINE_RUN:?the Wine launcher, cmake/wine-run.sh}
 [ -f "$WIN_BIN/orvane-probe.exe" ] || { echo "SKIP: no $WIN_BIN/orvane-probe.exe (build the $ARCH preset)"; exit 77; }
 "$WINE_RUN" --check "$ARCH" || exit $?
 WINEPREFIX=$WORK/prefix
-trap 'lab client -- env WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true; rm -rf "$WORK"' EXIT
+trap 'lab client -- env WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true; lab_cleanup' EXIT
 wine_probe() {  # wine_probe ARGS...: status in $STATUS, stdout (CR removed) in $WORK/out, stderr in $WORK/err
     STATUS=0
     lab client -- env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY= \

@@ -11,7 +11,7 @@ sender=$1
 mkdir -p "$WORK/run"
 added=()
 cleanup_links() { for l in "${added[@]}"; do ip -n "$NS_CLIENT" link del "$l" 2>/dev/null || true; done; }
-trap 'cleanup_links; rm -rf "$WORK"; [ -n "$CAPTURE_PID" ] && kill "$CAPTURE_PID" 2>/dev/null; true' EXIT
+trap 'cleanup_links; lab_cleanup' EXIT
 
 add_link() {  # add_link NAME ip-link-add-arguments...: made in the client, removed at the end
     ip -n "$NS_CLIENT" link add "$@"

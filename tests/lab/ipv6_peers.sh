@@ -10,17 +10,20 @@ source "$(dirname "$0")/lab_lib.sh"
 start_wire client eth0
 # dhclient -6 with the lab's script, which changes nothing, and its files here, not in /var/lib/dhcp.
 printf 'request dhcp6.name-servers, dhcp6.domain-search;\n' >"$WORK/dhclient6.conf"
-lab client -- dhclient -6 -1 -d -v -cf "$WORK/dhclient6.conf" -sf "$LAB_HOME/dhclient_script.sh" \
-    -lf "$WORK/dhclient6.leases" -pf "$WORK/dhclient6.pid" eth0 </dev/null >"$WORK/dhclient6.log" 2>&1 &
+lab_bg client -- dhclient -6 -1 -d -v -cf "$WORK/dhclient6.conf" -sf "$LAB_HOME/dhclient_script.sh" \
+    -lf "$WORK/dhclient6.leases" -pf "$WORK/dhclient6.pid" eth0 </dev/null >"$WORK/dhclient6.log" 2>&1
 dhclient6=$!
 lab client -- rdisc6 -m -n -r 1 -w 1500 eth0 >"$WORK/rdisc6" \
     || { cat "$WORK/rdisc6" >&2; fail "rdisc6 heard no router"; }
-for _ in $(seq 100); do grep -q iaaddr "$WORK/dhclient6.leases" 2>/dev/null && break; sleep 0.05; done
+leased() { grep -q iaaddr "$WORK/dhclient6.leases" 2>/dev/null; }
+for _ in $(seq 300); do leased && break; sleep 0.05; done
+leased || { cat "$WORK/dhclient6.log" >&2; fail "dhclient -6 got no lease"; }
 kill "$dhclient6" 2>/dev/null || true
 wait "$dhclient6" || true
+# Three servers' ADVERTISEs and both routers' advertisements.
+wire_wait 3 'dhcpv6.msgtype == 2'
+for router in "$SERVER_LL6" "$ROGUE6_LL6"; do wire_wait 1 "icmpv6.type == 134 and ipv6.src == $router"; done
 stop_wire
-grep -q iaaddr "$WORK/dhclient6.leases" 2>/dev/null \
-    || { cat "$WORK/dhclient6.log" >&2; fail "dhclient -6 got no lease"; }
 
 # Router advertisements: source, its link-layer option, hop limit 255, prefix, RDNSS, DNSSL.
 wire_fields 'icmpv6.type == 134' ipv6.src icmpv6.opt.linkaddr ipv6.hlim icmpv6.opt.prefix icmpv6.opt.rdnss \

@@ -8,8 +8,7 @@ source "$(dirname "$0")/lab_lib.sh"
 
 start_wire client eth0
 lab client -- "$ORVANE_BIN/lab_frame_send" eth0 02:00:5e:10:20:30 1-100 >/dev/null
-for _ in $(seq 60); do [ "$(grep -c 'DHCPOFFER(v' "$VLAN_1_LOG")" -ge 100 ] && break; sleep 0.05; done
-sleep 0.3
+wire_wait 100 'dhcp.option.dhcp == 2'
 stop_wire
 wire_fields 'dhcp.option.dhcp == 2' vlan.id ip.src eth.src dhcp.id udp.checksum.status frame.time_relative \
     >"$WORK/offers"

@@ -13,7 +13,9 @@ lab client -- "$ORVANE_BIN/lab_frame_send" eth0 "$mac" "0,${VLAN_IDS// /,}" >/de
 # Full-size frames: 1500 bytes of IP, tagged on the trunk; from the client up, and from VLAN 10's host down.
 lab client -- "$ORVANE_BIN/lab_frame_send" eth0 "$mac" 30 --size 1500 --xid 4f530000 >/dev/null
 lab vlan10 -- "$ORVANE_BIN/lab_frame_send" eth0 02:00:5e:99:00:0a 0 --size 1500 --xid 4f540000 >/dev/null
-sleep 0.5  # the servers answer at once: they do not ping first
+# Each VLAN's server, the rogue, the untagged LAN's server and relay answer the first; VLAN 30's the full-size one.
+wire_wait $(( $(wc -w <<<"$VLAN_IDS") + 4 )) 'dhcp.option.dhcp == 2 and dhcp.id != 0x4f540000'
+wire_wait 1 'dhcp.id == 0x4f540000 and vlan.id == 10'
 stop_wire
 wire_fields dhcp vlan.id eth.src ip.src dhcp.option.dhcp dhcp.id frame.len ip.checksum.status udp.checksum.status \
     >"$WORK/dhcp"

@@ -11,8 +11,8 @@ chaddr=02:00:5e:44:55:66
 start_wire client eth0
 lab client -- "$ORVANE_BIN/lab_frame_send" eth0 "$chaddr" 0 --xid 4f550000 >/dev/null
 lab client -- "$ORVANE_BIN/lab_frame_send" eth0 "$RESPONDER_MAC" 0 --xid 4f560000 >/dev/null
-for _ in $(seq 40); do [ "$(grep -c '^offered' "$RESPONDER_LOG")" -ge 1 ] && break; sleep 0.05; done
-sleep 0.3
+# The responder's OFFER and the LAN's dnsmasq's, each on the wire.
+wire_wait 2 'dhcp.option.dhcp == 2 and dhcp.id == 0x4f550000 and (eth.src == '"$RESPONDER_MAC"' or eth.src == '"$SERVER_MAC"')'
 stop_wire
 wire_fields 'dhcp.option.dhcp == 2' eth.src eth.dst ip.src ip.dst udp.dstport dhcp.id dhcp.flags.bc dhcp.ip.your \
     dhcp.option.dhcp_server_id dhcp.hw.mac_addr ip.checksum.status udp.checksum.status >"$WORK/offers"

@@ -3,9 +3,9 @@
 
 #include <functional>
 
-#include "classic_bpf.h"
 #include "frame_samples.h"
 #include "protocol/capture_filter.h"
+#include "support/classic_bpf.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The IPv6 capture filter run by a small classic-BPF interpreter over frames it must keep or drop.
 #include <gtest/gtest.h>
 
-#include "classic_bpf.h"
 #include "common/dhcpv6_wire.h"
 #include "hex_bytes.h"
 #include "protocol/ipv6_capture_filter.h"
 #include "protocol/ipv6_packet_build.h"
+#include "support/classic_bpf.h"
 
 namespace {
 

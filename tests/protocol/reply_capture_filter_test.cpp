@@ -2,9 +2,9 @@
 // would be handed passes, everything else is refused.
 #include <gtest/gtest.h>
 
-#include "classic_bpf.h"
 #include "frame_samples.h"
 #include "protocol/reply_capture_filter.h"
+#include "support/classic_bpf.h"
 
 namespace {
 

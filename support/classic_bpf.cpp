@@ -1,5 +1,5 @@
 // A small classic BPF interpreter for the instructions the capture filter uses, to run it off the kernel.
-#include "classic_bpf.h"
+#include "support/classic_bpf.h"
 
 namespace {
 
