@@ -18,10 +18,10 @@ int send_discovery(Endpoint endpoint)
 
 int receive_reply(Endpoint endpoint)
 {
-    const int length = is_helper_link(endpoint)    ? receive_helper_reply()
-                       : is_reply_capture(endpoint) ? receive_captured_reply()
-                                                    : take_reply(endpoint, app_state.raw_log, app_state.reply_buffer,
-                                                                 app_state.reply_summary);
+    const int length = is_helper_link(endpoint) ? receive_helper_reply()
+                       : is_reply_capture(endpoint)
+                           ? receive_captured_reply()
+                           : take_reply(endpoint, app_state.raw_log, app_state.reply_buffer, app_state.reply_summary);
     // An unwritable LogFile costs its replies' records, never their report; but the loss is said, once.
     tell_log_outcome(app_state.raw_log.last);
     return length;

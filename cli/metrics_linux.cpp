@@ -8,8 +8,8 @@
 #include <civetweb.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
