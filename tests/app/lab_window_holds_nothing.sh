@@ -35,14 +35,15 @@ pids_named() {  # pids_named COMM USER: the client host's processes of that name
     return 0
 }
 offers_logged() { od -An -v -tx1 "$run/LogFile" 2>/dev/null | tr -d ' \n' | grep -o 63825363 | wc -l; }
-child=
-cleanup_child() { [ -z "$child" ] || kill "$child" 2>/dev/null || true; }
-trap cleanup_child EXIT
+child= window=
+# shellcheck disable=SC2086 # the children outlive their programs on purpose; the window program is not a job
+cleanup() { kill $child $window 2>/dev/null || true; lab_cleanup; }
+trap cleanup EXIT
 
-( cd "$run" && exec setsid "$ORVANE_LAB" exec "$ORVANE_LAB_STATE" client -- "$here/with_xvfb.sh" \
-      setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$run" PATH="$WORK/path:$PATH" \
-      QT_QPA_PLATFORM=xcb QT_PLUGIN_PATH="$ORVANE_SPY_PLUGINS" QT_STYLE_OVERRIDE=orvanespy \
-      ORVANE_SPY_REPORT="$run/spy" "$WORK/bin/orvane" ) >"$WORK/out" 2>"$WORK/err" &
+cd "$run"  # each program writes its LogFile where it starts
+lab_bg client -- setsid "$here/with_xvfb.sh" setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$run" \
+    PATH="$WORK/path:$PATH" QT_QPA_PLATFORM=xcb QT_PLUGIN_PATH="$ORVANE_SPY_PLUGINS" QT_STYLE_OVERRIDE=orvanespy \
+    ORVANE_SPY_REPORT="$run/spy" "$WORK/bin/orvane" >"$WORK/out" 2>"$WORK/err"
 launcher=$!
 for _ in $(seq 300); do
     [ -s "$run/child.pid" ] && [ -s "$run/spy" ] && [ "$(offers_logged)" -ge 2 ] && break
@@ -69,8 +70,7 @@ sockets=$(find "/proc/$child/fd" -lname 'socket:*' | wc -l)
 [ "$sockets" -eq 0 ] || fail "the About link's child holds $sockets sockets: $(ls -l "/proc/$child/fd")"
 
 # A next run, as root, binds the ports while the child lives; killed outright, its helper ends within a second.
-( cd "$run" && exec setsid "$ORVANE_LAB" exec "$ORVANE_LAB_STATE" client -- env QT_QPA_PLATFORM=offscreen \
-      "$WORK/bin/orvane" ) >"$WORK/out" 2>"$WORK/err" &
+lab_bg client -- setsid env QT_QPA_PLATFORM=offscreen "$WORK/bin/orvane" >"$WORK/out" 2>"$WORK/err"
 second=$!
 helper=
 for _ in $(seq 200); do
@@ -99,22 +99,20 @@ wait "$second" || true
 on_change=
 if [ -z "${DHCLIENT_PID:-}" ]; then
     rm -f "$run/child.pid"
-    lab client -- sh -c 'cd "$1" && exec "$2" --monitor --interval 1 --no-log --expect "$3" --on-change "$4"' - "$run" \
-        "$ORVANE_BIN/orvane-probe" "$SERVER_IP" "sleep 30 & echo \$! >$run/child.pid" >/dev/null 2>"$WORK/err" &
+    lab_bg client -- "$ORVANE_BIN/orvane-probe" --monitor --interval 1 --no-log --expect "$SERVER_IP" \
+        --on-change "sleep 30 & echo \$! >$run/child.pid" >/dev/null 2>"$WORK/err"
     monitor=$!
     for _ in $(seq 200); do [ -s "$run/child.pid" ] && break; sleep 0.05; done
     [ -s "$run/child.pid" ] || fail "the probe ran no --on-change command: $(cat "$WORK/err")"
     kill "$child" 2>/dev/null || true
     child=$(cat "$run/child.pid")
-    probe=$(pids_named orvane-probe root)
-    kill -TERM $probe
+    kill -TERM "$monitor"
     wait "$monitor" || true
     kill -0 "$child" 2>/dev/null || fail "the --on-change child ended with the probe"
     sockets=$(find "/proc/$child/fd" -lname 'socket:*' | wc -l)
     [ "$sockets" -eq 0 ] || fail "the --on-change child holds $sockets sockets: $(ls -l "/proc/$child/fd")"
     status=0
-    lab client -- sh -c 'cd "$1" && exec "$2" --wait 1 --no-log' - "$run" "$ORVANE_BIN/orvane-probe" \
-        >/dev/null 2>"$WORK/err" || status=$?
+    lab client -- "$ORVANE_BIN/orvane-probe" --wait 1 --no-log >/dev/null 2>"$WORK/err" || status=$?
     [ "$status" -eq 0 ] || fail "the next probe run beside the child: status $status: $(cat "$WORK/err")"
     on_change="; the --on-change child holds no socket and the next probe run bound both ports"
 fi

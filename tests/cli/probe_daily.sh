@@ -6,16 +6,12 @@ source "$ORVANE_LAB_STATE"
 source "$(dirname "$0")/probe_lib.sh"
 
 # start_monitor ARGS...: orvane-probe --monitor --interval 1 on the client; rounds_reach N PATTERN SECONDS: as many
-# lines in $WORK/out in time; stop_monitor WHAT: SIGTERM ends it with 0.
-start_monitor() {
-    lab client -- sh -c 'echo $$ >"$1"; cd "$2" && shift 2 && exec "$@"' - "$WORK/probe.pid" "$RUN" \
-        "$ORVANE_BIN/orvane-probe" --monitor --interval 1 --expect "$SERVER_IP,$UPSTREAM_IP" "$@" >"$WORK/out" 2>"$WORK/err" &
-    PROBE_PID=$!
-}
-rounds_reach() {
-    for _ in $(seq $(($3 * 10))); do [ "$(grep -c "$2" "$WORK/out" || true)" -ge "$1" ] && return 0; sleep 0.1; done
-    fail "fewer than $1 rounds in $3 s: $(tail -n 3 "$WORK/out")"
-}
+# lines in $WORK/out in time; stop_monitor WHAT: SIGTERM ends it with 0; port_held HEX FILE: a socket on that port.
+start_monitor() { probe_bg client --monitor --interval 1 --expect "$SERVER_IP,$UPSTREAM_IP" "$@" >"$WORK/out" 2>"$WORK/err"; }
+lines_reach() { [ "$(grep -c "$2" "$WORK/out" || true)" -ge "$1" ]; }
+rounds_reach() { within "$3" "$1 rounds" lines_reach "$1" "$2"; }
+port_held() { lab client -- grep -q ":$1 " "/proc/net/$2"; }
+python=$(command -v /usr/bin/python3 python3 | head -n 1)  # Debian's own: a version manager's shim takes seconds
 stop_monitor() {
     signal_probe TERM
     wait "$PROBE_PID" || { cat "$WORK/err" >&2; fail "$1: not 0 after SIGTERM"; }
@@ -48,22 +44,21 @@ quiet=$(cat "$WORK/out" "$WORK/err" | wc -l)
 [ "$quiet" -le 110 ] && ! grep -q '^Packets' "$WORK/err" || { head -n 20 "$WORK/out" "$WORK/err"; fail "$quiet lines"; }
 
 # Port 68 held: the probe points to --capture, which needs no port.
-lab client -- python3 -c 'import socket,time; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("0.0.0.0", 68)); time.sleep(3)' &
-for _ in $(seq 50); do lab client -- grep -q ':0044 ' /proc/net/udp && break; sleep 0.1; done
+lab_bg client -- "$python" -c 'import socket,time; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("0.0.0.0", 68)); time.sleep(60)'
+holder=$! && within 10 "port 68 held" port_held 0044 udp
 run_probe_on client --wait 1
-for _ in $(seq 60); do lab client -- grep -q ':0044 ' /proc/net/udp || break; sleep 0.1; done
+kill "$holder" && wait "$holder" || true
 [ "$STATUS" -eq 3 ] && grep -q 'cannot bind UDP port 68: .*--capture' "$WORK/err" || fail "port 68: $(cat "$WORK/err")"
 
 # A metrics address taken or not on the host: the address, the port and errno, status 3.
-lab client -- python3 -c "import socket,time; s=socket.socket(); s.bind(('$CLIENT_IP', 9465)); s.listen(); time.sleep(8)" &
-holder=$!
-for _ in $(seq 50); do lab client -- grep -q ':24F9 ' /proc/net/tcp && break; sleep 0.1; done
+lab_bg client -- "$python" -c "import socket,time; s=socket.socket(); s.bind(('$CLIENT_IP', 9465)); s.listen(); time.sleep(60)"
+holder=$! && within 10 "port 9465 held" port_held 24F9 tcp
 for row in "$CLIENT_IP:9465|TCP port 9465 on $CLIENT_IP: Address already in use (errno 98)" \
            "192.0.2.99:9464|TCP port 9464 on 192.0.2.99: Cannot assign requested address (errno 99)"; do
     run_probe_on client --monitor --interval 1 --metrics-listen "${row%%|*}"
     [ "$STATUS" -eq 3 ] && grep -qF "${row#*|}" "$WORK/err" || fail "${row%%|*}: $STATUS $(cat "$WORK/err")"
 done
-wait "$holder" || true  # it ends by itself; killing the lab wrapper would leave it bound
+kill "$holder" && wait "$holder" || true
 
 # The link down: no request leaves, so no verdict on the LAN: UNKNOWN with the reason, the counts true.
 lab client -- ip link set "$CLIENT_IF" down

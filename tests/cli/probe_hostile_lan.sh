@@ -6,23 +6,11 @@ set -euo pipefail
 source "$ORVANE_LAB_STATE"
 source "$(dirname "$0")/probe_lib.sh"
 
-start_watch() {  # start_watch ARGS...: the probe on the client in the background, its pid in $WORK/probe.pid
-    rm -f "$WORK/probe.pid"
-    lab client -- sh -c 'echo $$ >"$1"; cd "$2" && shift 3 && exec "$0" "$@"' "$ORVANE_BIN/orvane-probe" \
-        "$WORK/probe.pid" "$RUN" - "$@" >"$WORK/out" 2>"$WORK/err" &
-    PROBE_PID=$!
-}
-within() {  # within WHAT COMMAND...: waits up to 10 s for COMMAND
-    local what=$1
-    shift
-    for _ in $(seq 200); do "$@" 2>/dev/null && return 0; sleep 0.05; done
-    fail "$what: $(tail -n 5 "$WORK/err")"
-}
 two_replies() { [ "$(grep -c '"type":"reply"' "$WORK/out")" -ge 2 ]; }
 offers() {  # offers HOST SERVER COUNT: COUNT OFFERs with the probe's transaction id, in SERVER's name, from HOST
     local id
     id=$(printf '%02x' ${2//./ })
-    lab "$1" -- python3 -c 'import socket, sys
+    lab "$1" -- "$(command -v /usr/bin/python3 python3 | head -n 1)" -c 'import socket, sys
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 for _ in range(int(sys.argv[3])): s.sendto(bytes.fromhex(sys.argv[2]), (sys.argv[1], 68))' "$CLIENT_IP" \
         "020106009a020000$(printf '0%.0s' $(seq 456))638253633501023604${id}ff" "$3"
@@ -30,11 +18,11 @@ for _ in range(int(sys.argv[3])): s.sendto(bytes.fromhex(sys.argv[2]), (sys.argv
 
 # Drops: while the probe cannot read (stopped), 3000 offers in the server's name overflow its socket; three more
 # carry the kernel's count. Only the drops keep the round from OK.
-start_watch --wait 3 --format json --no-log --metrics-file "$RUN/orvane.prom"
-within "the servers did not answer" two_replies
-kill -STOP "$(cat "$WORK/probe.pid")"
+probe_bg client --wait 3 --format json --no-log --metrics-file "$RUN/orvane.prom" >"$WORK/out" 2>"$WORK/err"
+within 10 "the servers' replies" two_replies
+signal_probe STOP
 offers server "$SERVER_IP" 3000
-kill -CONT "$(cat "$WORK/probe.pid")"
+signal_probe CONT
 offers server "$SERVER_IP" 3
 wait_probe 1
 read -r drops text < <(json_of '.[-1].verdict | "\(.kernel_drops) \(.text)"')
@@ -45,13 +33,13 @@ grep -qx "orvane_round_status 1" "$RUN/orvane.prom" || fail "metrics: $(grep rou
 # Events: 20 forged strangers in round 1 while a named server (never there) is silent; in round 2 it answers and
 # the strangers leave. Silent and back are said once and run in order; strangers past 15 a round are folded.
 silent=192.168.77.99 events=$WORK/events
-start_watch --monitor --interval 2 --no-log --format json --expect "$SERVER_IP,$UPSTREAM_IP,$silent" \
-    --on-change "sleep 1; echo \"\$ORVANE_EVENT \$ORVANE_SERVER \$ORVANE_FOLDED\" >>$events"
-within "round 1 did not start" grep -q '"type":"reply".*"round":1,' "$WORK/out"
+probe_bg client --monitor --interval 2 --no-log --format json --expect "$SERVER_IP,$UPSTREAM_IP,$silent" \
+    --on-change "sleep 1; echo \"\$ORVANE_EVENT \$ORVANE_SERVER \$ORVANE_FOLDED\" >>$events" >"$WORK/out" 2>"$WORK/err"
+within 10 "round 1's replies" grep -q '"type":"reply".*"round":1,' "$WORK/out"
 lab relay -- "$ORVANE_BIN/lab_forge" "$CLIENT_IP" 68 20 2000 >/dev/null
-within "round 2 did not start" grep -q '"type":"reply".*"round":2,' "$WORK/out"
+within 10 "round 2's replies" grep -q '"type":"reply".*"round":2,' "$WORK/out"
 offers relay "$silent" 1
-within "the back event did not run" grep -q "^expected-server-back $silent" "$events"
+within 10 "the back event's command" grep -qs "^expected-server-back $silent" "$events"
 signal_probe TERM
 wait "$PROBE_PID" || true  # the run's own verdict, which the events do not change
 PROBE_PID=

@@ -42,7 +42,7 @@ grep -qxF "33:33:00:00:00:02	$CLIENT_LL6	255	1	$CLIENT_MAC" "$WORK/rs" || { cat 
 # A named router that advertises on VLAN 10 alone (tagged frames from the server host, from a link-local address
 # that exists only there) is silent on the untagged link the capture judges; its frames are counted apart.
 tagged=fe80::10:10
-lab server -- python3 -c 'import socket, struct, sys, time
+lab_bg server -- "$(command -v /usr/bin/python3 python3 | head -n 1)" -c 'import socket, struct, sys, time
 src, dst = socket.inet_pton(socket.AF_INET6, sys.argv[1]), socket.inet_pton(socket.AF_INET6, "ff02::1")
 ra = bytearray([134, 0, 0, 0, 64, 0, 7, 8]) + bytes(8)  # hop limit 64, lifetime 1800 s
 total = sum(struct.unpack("!28H", src + dst + struct.pack("!I3xB", len(ra), 58) + ra))
@@ -52,7 +52,7 @@ s = socket.socket(socket.AF_PACKET, socket.SOCK_RAW)
 s.bind(("eth0", 0))
 frame = bytes.fromhex("333300000001") + s.getsockname()[4] + struct.pack("!HHHIHBB", 0x8100, 10, 0x86DD, 6 << 28,
                                                                          len(ra), 58, 255) + src + dst + ra
-for _ in range(30): s.send(frame); time.sleep(0.1)' "$tagged" &
+for _ in range(30): s.send(frame); time.sleep(0.1)' "$tagged"
 run_probe_on client -6 --capture --interface eth0 --expect-router "$SERVER_LL6,$tagged" --wait 2 --no-log --format json
 wait $!
 [ "$(json_of '.[-1].ipv6 | "\(.verdict.silent_routers | join(",")) \(.other_vlan > 0)"')" = "$tagged true" ] \
