@@ -76,11 +76,13 @@ has_line " Broadcast on lone0: leaves through lone0 from 10.99.0.1" "lone0"
 grep -qx " IPv4: .*eth0 $CLIENT_IP/24.*lone0 10.99.0.1/24" "$WORK/out" || fail "IPv4 line: $(grep IPv4 "$WORK/out")"
 has_line " Port 68: no other program holds it" "lone0"
 
-# A host with no address and no route (the lab's switch): the send fails, and the probe says why.
+# A host with no address and no route (the lab's switch): the send fails, so nothing was judged (UNKNOWN), and the
+# probe says why.
 run_probe_on switch --format json --wait 0.5
-expect_status 2 "no address"
-jq -e '.diagnostics | .requests_failed == 1 and .send_error == "Network is unreachable"
-    and .broadcast_routes[0].found == false and .ipv4_addresses == [] and .port_68_other_sockets == 0' \
+expect_status 3 "no address"
+jq -e '(.verdict.status == 3 and (.verdict.text | startswith("no request could be sent"))) and (.diagnostics |
+    .requests_failed == 1 and .send_error == "Network is unreachable" and .broadcast_routes[0].found == false
+    and .ipv4_addresses == [] and .port_68_other_sockets == 0)' \
     <<<"$(tail -n 1 "$WORK/out")" >/dev/null || fail "diagnostics: $(tail -n 1 "$WORK/out")"
 
 # Start-up failures: an interface that does not exist; a port another probe holds on every interface.
