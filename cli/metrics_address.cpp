@@ -19,28 +19,38 @@ bool read_port(const std::string& text)
 
 }  // namespace
 
+bool split_listen_address(const std::string& text, ListenParts& parts)
+{
+    parts.bracketed = !text.empty() && text[0] == '[';
+    if (parts.bracketed) {
+        const std::size_t close = text.find(']');
+        if (close == std::string::npos || close + 1 >= text.size() || text[close + 1] != ':') return false;
+        parts.host = text.substr(1, close - 1);
+        parts.port = text.substr(close + 2);
+        return true;
+    }
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos) return false;
+    parts.host = text.substr(0, colon);
+    parts.port = text.substr(colon + 1);
+    return true;
+}
+
 std::string check_listen_address(const std::string& text)
 {
     const std::string form = " (give ADDRESS:PORT, e.g. 192.0.2.10:9464 or [2001:db8::10]:9464)";
-    std::string host, port;
-    if (!text.empty() && text[0] == '[') {
-        const std::size_t close = text.find(']');
-        if (close == std::string::npos || close + 1 >= text.size() || text[close + 1] != ':')
-            return "not an address and port: " + text + form;
-        host = text.substr(1, close - 1);
-        port = text.substr(close + 2);
+    ListenParts parts;
+    if (!split_listen_address(text, parts))
+        return (parts.bracketed ? "not an address and port: " : "no port in ") + text + form;
+    if (parts.bracketed) {
         Ipv6Address address;
-        if (!parse_ipv6(host, address)) return "not an IPv6 address: " + host + form;
+        if (!parse_ipv6(parts.host, address)) return "not an IPv6 address: " + parts.host + form;
     } else {
-        const std::size_t colon = text.rfind(':');
-        if (colon == std::string::npos) return "no port in " + text + form;
-        host = text.substr(0, colon);
-        port = text.substr(colon + 1);
         Ipv4Address address;
-        if (host.find(':') != std::string::npos) return "an IPv6 address needs brackets: " + text + form;
-        if (!parse_ipv4(host, address)) return "not an IPv4 address: " + host + form;
+        if (parts.host.find(':') != std::string::npos) return "an IPv6 address needs brackets: " + text + form;
+        if (!parse_ipv4(parts.host, address)) return "not an IPv4 address: " + parts.host + form;
     }
-    if (!read_port(port)) return "not a port from 1 to 65535: " + port + form;
+    if (!read_port(parts.port)) return "not a port from 1 to 65535: " + parts.port + form;
     return {};
 }
 

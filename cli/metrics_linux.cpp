@@ -23,6 +23,7 @@
 #include <mutex>
 
 #include "cli/console_output.h"
+#include "cli/metrics_address.h"
 #include "cli/metrics_families.h"
 #include "common/version.h"
 
@@ -124,10 +125,10 @@ void cut_exposer_sockets(const prometheus::Exposer& exposer)
 // address, the port and the system's reason: civetweb only says that it could not bind. Empty, or the reason.
 std::string test_bind(const std::string& listen)
 {
-    const bool bracketed = !listen.empty() && listen[0] == '[';
-    const std::size_t colon = listen.rfind(':');
-    const std::string host = bracketed ? listen.substr(1, listen.find(']') - 1) : listen.substr(0, colon);
-    const std::string port = listen.substr(colon + 1);
+    ListenParts parts;
+    split_listen_address(listen, parts);  // the command line took only what splits
+    const std::string& host = parts.host;
+    const std::string& port = parts.port;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
